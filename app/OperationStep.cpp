@@ -1,0 +1,3 @@
+#include "app/OperationStep.h"
+
+void RunSelectedOperation(const CommandLineOptions& /*options*/) {}

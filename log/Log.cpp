@@ -1,0 +1,43 @@
+#include "log/Log.h"
+
+#include "core/Format.h"
+#include "log/Logger.h"
+
+#include <cstdarg>
+
+namespace {
+
+void logFormatted(LogLevel level, const char* format, va_list arguments)
+    __attribute__((format(gnu_printf, 2, 0)));
+
+void logFormatted(LogLevel level, const char* format, va_list arguments) {
+    Logger* logger = currentLogger();
+    if (logger == nullptr) {
+        return;
+    }
+    logger->log(level, formatStringV(format, arguments));
+}
+
+} // namespace
+
+#define LOG_AT(level)                                                                              \
+    va_list arguments;                                                                             \
+    va_start(arguments, format);                                                                   \
+    logFormatted(level, format, arguments);                                                        \
+    va_end(arguments)
+
+void logMessage(LogLevel level, const char* format, ...) {
+    LOG_AT(level);
+}
+
+void logInfo(const char* format, ...) {
+    LOG_AT(Vexo::Log::Info);
+}
+
+void logWarning(const char* format, ...) {
+    LOG_AT(Vexo::Log::Warning);
+}
+
+void logError(const char* format, ...) {
+    LOG_AT(Vexo::Log::Error);
+}

@@ -1,0 +1,50 @@
+#include "platform/ConsoleDevices.h"
+
+#include "platform/UniqueHandle.h"
+
+#include <windows.h>
+#include <conio.h>
+#include <io.h>
+
+namespace Vexo::Platform {
+
+namespace {
+
+bool IsConsoleHandle(HANDLE handle) {
+    DWORD mode = 0;
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
+}
+
+// A console without a screen or keyboard behind it (a headless session) opens
+// but answers no console request; text written to it would be lost.
+bool IsWorkingConsoleDevice(const char* device) {
+    const UniqueHandle probe(CreateFileA(device, GENERIC_READ | GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                         0, nullptr));
+    return probe.valid() && IsConsoleHandle(probe.get());
+}
+
+} // namespace
+
+bool AllocateConsole() {
+    return AllocConsole() != 0;
+}
+
+bool ReopenOnConsoleDevice(std::FILE* stream, const char* device, const char* mode) {
+    if (!IsWorkingConsoleDevice(device)) {
+        return false;
+    }
+    std::FILE* reopened = nullptr;
+    return freopen_s(&reopened, device, mode, stream) == 0;
+}
+
+bool StandardInputIsConsole() {
+    const auto runtimeInput = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stdin)));
+    return IsConsoleHandle(runtimeInput) || IsConsoleHandle(GetStdHandle(STD_INPUT_HANDLE));
+}
+
+void ReadOneKey() {
+    _getch();
+}
+
+} // namespace Vexo::Platform

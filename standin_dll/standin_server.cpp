@@ -1,0 +1,76 @@
+// A minimal in-process COM server. Registering it records the DLL's own full
+// path as the default value of the class's ServerBinary key (in the registry
+// view of the DLL's bitness); unregistering it removes the class key again.
+#include <windows.h>
+#include <olectl.h>
+
+namespace {
+
+constexpr wchar_t classKey[] = L"SOFTWARE\\Classes\\CLSID\\{5A1C7E32-9B4D-4F08-8E61-2D7C90B3A4F5}";
+constexpr wchar_t serverBinaryKey[] =
+    L"SOFTWARE\\Classes\\CLSID\\{5A1C7E32-9B4D-4F08-8E61-2D7C90B3A4F5}\\ServerBinary";
+
+#ifdef STANDIN_REGISTRATION_FAILS
+constexpr bool registrationFails = true;
+#else
+constexpr bool registrationFails = false;
+#endif
+
+HMODULE thisModule = nullptr;
+
+constexpr DWORD maxPathLength = 32768;
+
+// Fills `path` with the DLL's own full path; returns its length, 0 on failure.
+DWORD ModulePath(wchar_t (&path)[maxPathLength]) {
+    const DWORD length = GetModuleFileNameW(thisModule, path, maxPathLength);
+    return length < maxPathLength ? length : 0;
+}
+
+HRESULT WriteServerBinary(const wchar_t* path, DWORD length) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, serverBinaryKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS) {
+        return SELFREG_E_CLASS;
+    }
+    const auto bytes = static_cast<DWORD>((length + 1) * sizeof(wchar_t));
+    const LONG status =
+        RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path), bytes);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;
+}
+
+} // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        thisModule = instance;
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+extern "C" __declspec(dllexport) HRESULT WINAPI DllRegisterServer() {
+    static wchar_t path[maxPathLength];
+    const DWORD length = ModulePath(path);
+    if (registrationFails || length == 0) {
+        return SELFREG_E_CLASS;
+    }
+    return WriteServerBinary(path, length);
+}
+
+extern "C" __declspec(dllexport) HRESULT WINAPI DllUnregisterServer() {
+    const LONG status = RegDeleteTreeW(HKEY_LOCAL_MACHINE, classKey);
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? S_OK : SELFREG_E_CLASS;
+}
+
+extern "C" __declspec(dllexport) HRESULT WINAPI
+    DllGetClassObject(REFCLSID, REFIID, LPVOID* object) {
+    if (object != nullptr) {
+        *object = nullptr;
+    }
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+extern "C" __declspec(dllexport) HRESULT WINAPI DllCanUnloadNow() {
+    return S_OK;
+}

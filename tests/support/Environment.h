@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace testsupport {
+
+// A Linux path handed in by the build through an environment variable, as
+// the Windows path Wine shows it under (Z:\...). Throws when it is unset.
+std::wstring BuildPath(const char* variable);
+
+// Whole-file helpers; ReadFileBytes throws when the file cannot be read.
+std::string ReadFileBytes(const std::wstring& path);
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+bool PathExists(const std::wstring& path);
+
+// The registry as a test sees it, in either view.
+enum class RegistryView { Bits64, Bits32 };
+std::optional<std::wstring> ReadDefaultString(RegistryView view, const std::wstring& key);
+void SetDefaultValue(RegistryView view, const std::wstring& key, std::uint32_t type,
+                     const void* data, std::uint32_t size);
+void SetDefaultString(RegistryView view, const std::wstring& key, const std::wstring& text);
+void DeleteRegistryTree(RegistryView view, const std::wstring& key);
+
+// The SDK class and its ServerBinary key (the path in each view is the same).
+inline const std::wstring sdkClassKey =
+    L"SOFTWARE\\Classes\\CLSID\\{5A1C7E32-9B4D-4F08-8E61-2D7C90B3A4F5}";
+inline const std::wstring sdkServerBinaryKey = sdkClassKey + L"\\ServerBinary";
+
+} // namespace testsupport

@@ -1,0 +1,106 @@
+#include "support/ToolSandbox.h"
+
+#include "support/Environment.h"
+
+#include "core/Text.h"
+
+#include <windows.h>
+
+#include <filesystem>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace testsupport {
+
+namespace {
+
+HANDLE OpenNulForReading() {
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    return CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                       OPEN_EXISTING, 0, nullptr);
+}
+
+std::string DrainPipe(HANDLE pipe) {
+    std::string output;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(pipe, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+        output.append(buffer, read);
+    }
+    return output;
+}
+
+} // namespace
+
+RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
+                     unsigned timeoutSeconds) {
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
+        throw std::runtime_error("CreatePipe failed");
+    }
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    HANDLE input = OpenNulForReading();
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+
+    std::wstring commandLine = L"\"" + program + L"\"";
+    if (!arguments.empty()) {
+        commandLine += L" " + arguments;
+    }
+    std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
+    mutableLine.push_back(L'\0');
+
+    PROCESS_INFORMATION process{};
+    const BOOL started = CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, TRUE,
+                                        0, nullptr, nullptr, &startup, &process);
+    CloseHandle(writeEnd);
+    CloseHandle(input);
+    if (!started) {
+        CloseHandle(readEnd);
+        throw std::runtime_error("cannot start " + toNarrow(program));
+    }
+
+    RunResult result;
+    // Read while the program runs, so that it never blocks on a full pipe.
+    std::thread reader([&result, readEnd] { result.output = DrainPipe(readEnd); });
+    if (WaitForSingleObject(process.hProcess, timeoutSeconds * 1000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 0xDEAD);
+        WaitForSingleObject(process.hProcess, INFINITE);
+        result.timedOut = true;
+    }
+    reader.join();
+    CloseHandle(readEnd);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    result.exitCode = exitCode;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return result;
+}
+
+ToolSandbox::ToolSandbox(std::wstring folder, const char* exeVariable)
+    : m_folder(std::move(folder)) {
+    RemoveTree(m_folder);
+    std::filesystem::create_directories(m_folder);
+    std::filesystem::copy_file(BuildPath(exeVariable), exePath(),
+                               std::filesystem::copy_options::overwrite_existing);
+}
+
+RunResult ToolSandbox::Run(const std::wstring& arguments) const {
+    return RunProgram(exePath(), arguments);
+}
+
+void RemoveTree(const std::wstring& folder) {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+}
+
+} // namespace testsupport

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace testsupport {
+
+struct RunResult {
+    std::uint32_t exitCode = 0;
+    std::string output; // standard output and standard error, byte for byte
+    bool timedOut = false;
+};
+
+// Runs a program with `arguments` (the command line after the program name),
+// standard input on NUL and standard output and error captured.
+RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
+                     unsigned timeoutSeconds = 180);
+
+// A folder inside the prefix holding a copy of rimkit_manager.exe, where the
+// tool runs as it would on a real machine. The folder is emptied when made.
+class ToolSandbox {
+public:
+    explicit ToolSandbox(std::wstring folder, const char* exeVariable = "RIMKIT_MANAGER_EXE");
+
+    const std::wstring& folder() const { return m_folder; }
+    std::wstring exePath() const { return m_folder + L"\\rimkit_manager.exe"; }
+
+    RunResult Run(const std::wstring& arguments) const;
+
+private:
+    std::wstring m_folder;
+};
+
+// Removes a folder and everything in it; a missing folder is fine.
+void RemoveTree(const std::wstring& folder);
+
+} // namespace testsupport
