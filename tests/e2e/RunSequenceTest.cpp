@@ -1,12 +1,128 @@
+// The tool's run from entry to exit code: options, console line, version,
+// help text, log file and the final prompt, as a caller of the real
+// executable sees them (standard output redirected to a pipe).
+#include "support/Environment.h"
 #include "support/ToolSandbox.h"
+
+#include "core/Text.h"
+
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
-using testsupport::ToolSandbox;
+#include <filesystem>
+#include <string>
 
-TEST(RunSequence, NoOptionsLogsTheVersionAndEnds) {
-    const ToolSandbox tool(L"C:\\Tools");
-    const auto run = tool.Run(L"");
+using testsupport::ReadFileBytes;
+using testsupport::RunResult;
+using testsupport::ToolSandbox;
+using testsupport::WriteFileBytes;
+
+namespace {
+
+constexpr std::uint32_t parseFailure = 0xFFFFFFFF; // -1 as the Windows caller sees it
+
+const std::string versionLines = "Info: v9.1.1\r\nInfo: \r\n";
+const std::string consoleLine = "Info: Console logging enabled.\r\n";
+const std::string prompt = "Press any key to exit.\r\n";
+
+const std::string helpText =
+    "Usage: rimkit_manager [-h] [--install] [--uninstall] [--console] [--path VAR] [--status] "
+    "[--logfile] [--help]\r\n"
+    "\r\n"
+    "Optional arguments:\r\n"
+    "  -h, --help     \tshows help message and exits \r\n"
+    "  -v, --version  \tprints version information and exits \r\n"
+    "  -i, --install  \tInstall the Rimkit (required administrator privileges). \r\n"
+    "  -u, --uninstall\tUninstall the Rimkit (required administrator privileges). \r\n"
+    "  -c, --console  \tConsole output. Without this option the application runs silently. \r\n"
+    "  -p, --path     \tWhere to put the Rimkit on the file system. [default: \"\"]\r\n"
+    "  -s, --status   \tPrint the current status of the system to the console. \r\n"
+    "  -l, --logfile  \tCreates a log file in the temp folder. \r\n"
+    "  -?, -h, --help \tShow this help text. \r\n";
+
+std::wstring TemporaryFolder() {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, buffer);
+    return buffer;
+}
+
+std::wstring LogFilePath() {
+    return TemporaryFolder() + L"rimkit_manager.log";
+}
+
+void RemoveLogFile() {
+    std::error_code ignored;
+    std::filesystem::remove_all(LogFilePath(), ignored);
+}
+
+class RunSequence : public ::testing::Test {
+protected:
+    void SetUp() override { RemoveLogFile(); }
+    void TearDown() override { RemoveLogFile(); }
+
+    const ToolSandbox tool{L"C:\\Tools\\Run sequence"};
+};
+
+struct Scenario {
+    const char* name;
+    const wchar_t* arguments;
+    std::uint32_t exitCode;
+    std::string output;
+};
+
+const Scenario scenarios[] = {
+    {"no options", L"", 0, versionLines + prompt},
+    {"console", L"--console", 0, consoleLine + versionLines + prompt},
+    {"console, short name", L"-c", 0, consoleLine + versionLines + prompt},
+    {"help with operations", L"--help --install --logfile", 0,
+     consoleLine + versionLines + "Info: \r\n" + helpText + "\r\n" + prompt},
+    {"question mark help", L"-?", 0,
+     consoleLine + versionLines + "Info: \r\n" + helpText + "\r\n" + prompt},
+    {"built-in version", L"-v", 0, "1.0\r\n"},
+    {"built-in version, long name", L"--version --install", 0, "1.0\r\n"},
+    {"undefined option", L"--bogus", parseFailure, ""},
+    {"bare word", L"install", parseFailure, ""},
+    {"repeated option", L"--install --install", parseFailure, ""},
+    {"path without its value", L"--path --install", parseFailure, ""},
+};
+
+} // namespace
+
+TEST_F(RunSequence, OutputAndExitCodeForEachCommandLine) {
+    for (const auto& scenario : scenarios) {
+        SCOPED_TRACE(scenario.name);
+        const RunResult run = tool.Run(scenario.arguments);
+        EXPECT_FALSE(run.timedOut);
+        EXPECT_EQ(run.exitCode, scenario.exitCode);
+        EXPECT_EQ(run.output, scenario.output);
+        // Neither a failed parse nor help nor the version option makes a log file.
+        EXPECT_FALSE(testsupport::PathExists(LogFilePath()));
+    }
+}
+
+TEST_F(RunSequence, NothingButHelpRunsWhenHelpIsAsked) {
+    const RunResult run = tool.Run(L"-h --install --status");
+    EXPECT_EQ(run.output, consoleLine + versionLines + "Info: \r\n" + helpText + "\r\n" + prompt);
+    EXPECT_FALSE(testsupport::PathExists(tool.folder() + L"\\9_1_1"));
+}
+
+TEST_F(RunSequence, LogFileStartsWithItsOwnPathAndIsTruncatedEachRun) {
+    WriteFileBytes(LogFilePath(), "left over from an earlier run\r\n");
+    const std::string createdLine = "Info: Created log file: " + toNarrow(LogFilePath()) + "\r\n";
+
+    const RunResult run = tool.Run(L"--logfile");
+
     EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(run.output, "Info: v9.1.1\r\nInfo: \r\nPress any key to exit.\r\n");
+    EXPECT_EQ(run.output, versionLines + createdLine + prompt);
+    // The console and version lines came before the file existed.
+    EXPECT_EQ(ReadFileBytes(LogFilePath()), createdLine);
+}
+
+TEST_F(RunSequence, LogFileThatCannotBeOpenedIsReportedAndTheRunGoesOn) {
+    std::filesystem::create_directories(LogFilePath()); // a folder where the file should be
+    const RunResult run = tool.Run(L"-l");
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.output, versionLines + "Error: Error: Failed to open " + toNarrow(LogFilePath()) +
+                              "\r\n" + prompt);
 }

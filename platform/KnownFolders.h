@@ -1,0 +1,25 @@
+#pragma once
+
+#include <map>
+#include <string>
+
+// The tokens an install path may use for system folders.
+extern const std::wstring localAppDataToken;  // "%LocalAppData%"
+extern const std::wstring programDataToken;   // "%ProgramData%"
+extern const std::wstring programFilesToken;  // "%ProgramFiles%"
+
+// Orders the tokens "%ProgramData%", "%LocalAppData%", "%ProgramFiles%"
+// (any other text after them, by its characters).
+struct KnownFolderOrder {
+    bool operator()(const std::wstring& left, const std::wstring& right) const;
+};
+
+// Token to folder path (no trailing separator), one entry for each token
+// whose folder the system reported.
+using KnownFolderMap = std::map<std::wstring, std::wstring, KnownFolderOrder>;
+
+KnownFolderMap MakeKnownFolderMap();
+
+// Replaces every case-equal occurrence of each token, in the map's order, by
+// its folder, character for character. Other text stays as it is.
+std::wstring ExpandKnownFolders(const std::wstring& path, const KnownFolderMap& map);
