@@ -2,6 +2,7 @@
 // help text, log file and the final prompt, as a caller of the real
 // executable sees them (standard output redirected to a pipe).
 #include "support/Environment.h"
+#include "support/ExpectedOutput.h"
 #include "support/ToolSandbox.h"
 
 #include "core/Text.h"
@@ -22,9 +23,9 @@ namespace {
 
 constexpr std::uint32_t parseFailure = 0xFFFFFFFF; // -1 as the Windows caller sees it
 
-const std::string versionLines = "Info: v9.1.1\r\nInfo: \r\n";
-const std::string consoleLine = "Info: Console logging enabled.\r\n";
-const std::string prompt = "Press any key to exit.\r\n";
+const std::string& versionLines = testsupport::lines::version;
+const std::string& consoleLine = testsupport::lines::console;
+const std::string& prompt = testsupport::lines::prompt;
 
 const std::string helpText =
     "Usage: rimkit_manager [-h] [--install] [--uninstall] [--console] [--path VAR] [--status] "

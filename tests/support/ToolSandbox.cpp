@@ -34,7 +34,7 @@ std::string DrainPipe(HANDLE pipe) {
 } // namespace
 
 RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
-                     unsigned timeoutSeconds) {
+                     unsigned timeoutSeconds, const std::wstring& workingFolder) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE readEnd = nullptr;
     HANDLE writeEnd = nullptr;
@@ -59,8 +59,9 @@ RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
     mutableLine.push_back(L'\0');
 
     PROCESS_INFORMATION process{};
+    const wchar_t* folder = workingFolder.empty() ? nullptr : workingFolder.c_str();
     const BOOL started = CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, TRUE,
-                                        0, nullptr, nullptr, &startup, &process);
+                                        0, nullptr, folder, &startup, &process);
     CloseHandle(writeEnd);
     CloseHandle(input);
     if (!started) {
@@ -94,8 +95,8 @@ ToolSandbox::ToolSandbox(std::wstring folder, const char* exeVariable)
                                std::filesystem::copy_options::overwrite_existing);
 }
 
-RunResult ToolSandbox::Run(const std::wstring& arguments) const {
-    return RunProgram(exePath(), arguments);
+RunResult ToolSandbox::Run(const std::wstring& arguments, const std::wstring& workingFolder) const {
+    return RunProgram(exePath(), arguments, 300, workingFolder);
 }
 
 void RemoveTree(const std::wstring& folder) {

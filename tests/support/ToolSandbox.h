@@ -13,8 +13,9 @@ struct RunResult {
 
 // Runs a program with `arguments` (the command line after the program name),
 // standard input on NUL and standard output and error captured.
+// `workingFolder` empty: this process's current folder.
 RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
-                     unsigned timeoutSeconds = 180);
+                     unsigned timeoutSeconds = 300, const std::wstring& workingFolder = L"");
 
 // A folder inside the prefix holding a copy of rimkit_manager.exe, where the
 // tool runs as it would on a real machine. The folder is emptied when made.
@@ -25,7 +26,7 @@ public:
     const std::wstring& folder() const { return m_folder; }
     std::wstring exePath() const { return m_folder + L"\\rimkit_manager.exe"; }
 
-    RunResult Run(const std::wstring& arguments) const;
+    RunResult Run(const std::wstring& arguments, const std::wstring& workingFolder = L"") const;
 
 private:
     std::wstring m_folder;

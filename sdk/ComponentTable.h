@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/Resources.h"
+
+#include <string>
+#include <vector>
+
+// One SDK DLL that the tool carries: its file name, which is also the name of
+// the resource holding its bytes, and that resource's type.
+struct SdkComponent {
+    std::wstring fileName;
+    Vexo::Resources::ResourceType resourceType;
+};
+
+// The SDK DLLs in the order install writes and registers them: 64-bit first.
+extern const std::vector<SdkComponent> ComponentTable;
+
+// Where registering a DLL records its path: the default value of the SDK
+// class's ServerBinary key, one per bitness, under HKEY_LOCAL_MACHINE. The
+// 32-bit registration is reached through its WOW6432Node path.
+inline constexpr wchar_t registrationKey32[] =
+    L"SOFTWARE\\Classes\\WOW6432Node\\CLSID\\{5A1C7E32-9B4D-4F08-8E61-2D7C90B3A4F5}\\ServerBinary";
+inline constexpr wchar_t registrationKey64[] =
+    L"SOFTWARE\\Classes\\CLSID\\{5A1C7E32-9B4D-4F08-8E61-2D7C90B3A4F5}\\ServerBinary";
+
+inline constexpr char displayName32[] = "Rimkit 32bit DLL";
+inline constexpr char displayName64[] = "Rimkit 64bit DLL";

@@ -1,0 +1,104 @@
+#include "sdk/InstallFolder.h"
+
+#include "core/Text.h"
+#include "log/Log.h"
+#include "platform/ApplicationPath.h"
+#include "platform/KnownFolders.h"
+
+#include <string>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Narrow(const fs::path& path) {
+    return toNarrow(path.wstring());
+}
+
+std::wstring VersionFolderName(const Vexo::Resources::Version& version) {
+    return std::to_wstring(version.major) + L"_" + std::to_wstring(version.minor) + L"_" +
+           std::to_wstring(version.build);
+}
+
+bool IsEmptyFolder(const fs::path& folder) {
+    std::error_code error;
+    const bool empty = fs::is_directory(folder, error) && fs::is_empty(folder, error);
+    return empty && !error;
+}
+
+Vexo::Error CannotCreate(const fs::path& folder) {
+    return Vexo::Error("Failed to create folder: " + Narrow(folder), 0);
+}
+
+// The folder exists at the end, or the reason why not: creating it failed, or
+// something that is not a folder stands there.
+Expected<bool> EnsureFolderExists(const fs::path& folder) {
+    std::error_code error;
+    const fs::file_status status = fs::status(folder, error);
+    if (fs::exists(status)) {
+        if (!fs::is_directory(status)) {
+            return CannotCreate(folder);
+        }
+        return true;
+    }
+    if (error && status.type() != fs::file_type::not_found) {
+        return CannotCreate(folder);
+    }
+    if (!fs::create_directories(folder, error) || error) {
+        return CannotCreate(folder);
+    }
+    logInfo("Created: %s\n", Narrow(folder).c_str());
+    return true;
+}
+
+} // namespace
+
+void ApplyVersionFolder(fs::path& folder, const Vexo::Resources::Version& version) {
+    const fs::path candidate = folder / VersionFolderName(version);
+    logInfo("Install path: %s\n", Narrow(candidate).c_str());
+
+    std::error_code error;
+    if (fs::create_directories(candidate, error) && !error) {
+        folder = candidate;
+        logInfo("Created: %s\n", Narrow(folder).c_str());
+        return;
+    }
+    if (!error && IsEmptyFolder(candidate)) {
+        folder = candidate;
+        logInfo("Directory already created but empty...reusing: %s\n", Narrow(folder).c_str());
+        return;
+    }
+    logWarning("Error creating install directory or directory busy: %s\n",
+               Narrow(candidate).c_str());
+    logInfo("Defaulting to install path: %s\n", Narrow(folder).c_str());
+}
+
+Expected<fs::path> SelectInstallFolder(fs::path path) {
+    if (path.empty()) {
+        path = L".";
+    }
+    if (path == fs::path(L".")) {
+        const auto program = ApplicationPath();
+        if (program.hasError()) {
+            return program.error();
+        }
+        // The separator before the file name stays: C:\Tools\ for C:\Tools\tool.exe.
+        path = fs::path(program.value()).remove_filename();
+    }
+
+    logInfo("Expanding: %s\n", Narrow(path).c_str());
+    path = ExpandKnownFolders(path.wstring(), MakeKnownFolderMap());
+    logInfo("Expanded: %s\n", Narrow(path).c_str());
+
+    Vexo::Resources::ReadVersion()
+        .onValue(
+            [&path](const Vexo::Resources::Version& version) { ApplyVersionFolder(path, version); })
+        .onError([](const Vexo::Error& error) { logWarning("%s\n", error.message.c_str()); });
+
+    const auto exists = EnsureFolderExists(path);
+    if (exists.hasError()) {
+        return exists.error();
+    }
+    return path;
+}

@@ -1,0 +1,55 @@
+#include "sdk/StatusReport.h"
+
+#include "core/Text.h"
+#include "log/Log.h"
+#include "platform/KnownFolders.h"
+#include "platform/PathPresence.h"
+#include "platform/Registry.h"
+#include "sdk/ComponentTable.h"
+
+namespace {
+
+void LogKnownFolders() {
+    for (const auto& [token, folder] : MakeKnownFolderMap()) {
+        logInfo("Id: %s == %s\n", toNarrow(token).c_str(), toNarrow(folder).c_str());
+    }
+}
+
+void LogLegend() {
+    logInfo("Installed: Entry found in the registry and file found on disc.\n");
+    logInfo("Not installed: No entry found in the registry.\n");
+    logInfo("Not found: Entry found in the registry but file not found on disc.\n");
+}
+
+// A file that is there but may not be looked at is still installed; one that
+// cannot be reached now is, for the user, not found on disc.
+bool IsOnDisc(const std::wstring& path) {
+    using Vexo::Platform::PathPresence;
+    const PathPresence presence = Vexo::Platform::QueryPathPresence(path);
+    return presence == PathPresence::Present || presence == PathPresence::Unreadable;
+}
+
+} // namespace
+
+void ReportComponentStatus(const std::optional<std::wstring>& registeredPath,
+                           const std::string& displayName) {
+    if (!registeredPath) {
+        logInfo("Status: %s: Not installed\n", displayName.c_str());
+        return;
+    }
+    const std::string path = toNarrow(*registeredPath);
+    if (IsOnDisc(*registeredPath)) {
+        logInfo("Status: %s: Installed at: %s\n", displayName.c_str(), path.c_str());
+    } else {
+        logInfo("Status: %s: Not found at: %s\n", displayName.c_str(), path.c_str());
+    }
+}
+
+void ReportStatus() {
+    LogKnownFolders();
+    logInfo("\n");
+    LogLegend();
+    logInfo("\n");
+    ReportComponentStatus(ReadRegistryString(HKEY_LOCAL_MACHINE, registrationKey32), displayName32);
+    ReportComponentStatus(ReadRegistryString(HKEY_LOCAL_MACHINE, registrationKey64), displayName64);
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+// Logs the known-folder tokens, a legend, and one status line for each SDK
+// DLL: 32-bit first, then 64-bit. Changes nothing.
+void ReportStatus();
+
+// Logs the status line of one DLL from the path its registration names.
+void ReportComponentStatus(const std::optional<std::wstring>& registeredPath,
+                           const std::string& displayName);

@@ -1,0 +1,144 @@
+#pragma once
+
+// What the install and uninstall suites share: the expected log lines, the
+// state checks of registry and disc, and a sandboxed copy of the tool.
+#include "support/Environment.h"
+#include "support/ExpectedOutput.h"
+#include "support/ToolSandbox.h"
+
+#include "core/Text.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace operations {
+
+namespace fs = std::filesystem;
+using testsupport::ReadDefaultString;
+using testsupport::ReadFileBytes;
+using testsupport::RegistryView;
+using testsupport::RunResult;
+using testsupport::ToolSandbox;
+
+inline const std::wstring x64Name = L"vexo_steering_wheel_x64.dll";
+inline const std::wstring x86Name = L"vexo_steering_wheel_x86.dll";
+
+inline std::string Info(const std::string& text) {
+    return "Info: " + text + "\r\n";
+}
+inline std::string Warning(const std::string& text) {
+    return "Warning: " + text + "\r\n";
+}
+inline std::string Error(const std::string& text) {
+    return "Error: " + text + "\r\n";
+}
+inline std::string Narrow(const std::wstring& text) {
+    return toNarrow(text);
+}
+inline std::wstring Join(const std::wstring& folder, const std::wstring& name) {
+    return (fs::path(folder) / name).wstring();
+}
+
+inline std::string PayloadBytes(const char* variable) {
+    return ReadFileBytes(testsupport::BuildPath(variable));
+}
+
+// The uninstall that finds nothing registered, as every first install logs it.
+inline std::string UninstallOfNothing() {
+    return Info("Starting uninstall") + Info("Initialize COM") +
+           Info("Found: Rimkit 32bit DLL not installed.") +
+           Info("Found: Rimkit  64bit DLL not installed.") +
+           Error("RemoveParentFolder(): No files to check.") + Info("Uninitialize COM") +
+           Info("Exiting uninstall");
+}
+
+// The uninstall of both DLLs registered from one folder.
+inline std::string UninstallOfBoth(const std::wstring& folder) {
+    const std::string x86 = Narrow(Join(folder, x86Name));
+    const std::string x64 = Narrow(Join(folder, x64Name));
+    return Info("Starting uninstall") + Info("Initialize COM") + Info("Unregistered: " + x86) +
+           Info("Unregistered: " + x64) + Info("Deleted: " + x86) + Info("Deleted: " + x64) +
+           Info("Uninitialize COM") + Info("Exiting uninstall");
+}
+
+// The lines of an install whose folder selection logged `folderLines` and
+// chose `folder`, where both DLLs are written and registered.
+inline std::string InstallOfBoth(const std::string& folderLines, const std::wstring& folder) {
+    const std::string x64 = Narrow(Join(folder, x64Name));
+    const std::string x86 = Narrow(Join(folder, x86Name));
+    return Info("Starting install") + Info("Initialize COM") + folderLines +
+           Info("Written: " + x64 +
+                " bytes: " + std::to_string(PayloadBytes("RIMKIT_PAYLOAD_X64").size())) +
+           Info("Written: " + x86 +
+                " bytes: " + std::to_string(PayloadBytes("RIMKIT_PAYLOAD_X86").size())) +
+           Info("Registered: " + x64) + Info("Registered: " + x86) + Info("Uninitialize COM") +
+           Info("Exiting install");
+}
+
+// Folder selection lines for a base folder that gets a new version folder.
+inline std::string NewVersionFolder(const std::wstring& typed, const std::wstring& expanded) {
+    const std::string version = Narrow(Join(expanded, L"9_1_1"));
+    return Info("Expanding: " + Narrow(typed)) + Info("Expanded: " + Narrow(expanded)) +
+           Info("Install path: " + version) + Info("Created: " + version);
+}
+
+inline void RemoveRegistrations() {
+    testsupport::DeleteRegistryTree(RegistryView::Bits64, testsupport::sdkClassKey);
+    testsupport::DeleteRegistryTree(RegistryView::Bits32, testsupport::sdkClassKey);
+}
+
+inline std::wstring ProgramFiles() {
+    wchar_t buffer[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"ProgramW6432", buffer, MAX_PATH);
+    return buffer;
+}
+
+class Operations : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RemoveRegistrations();
+        testsupport::RemoveTree(L"C:\\Ops\\Data");
+    }
+
+    std::string Run(const std::wstring& arguments, const std::wstring& workingFolder = L"") const {
+        const RunResult run = tool.Run(arguments, workingFolder);
+        EXPECT_FALSE(run.timedOut);
+        EXPECT_EQ(run.exitCode, 0u);
+        return run.output;
+    }
+
+    // Both DLLs are in `folder`, byte for byte the payload, and registered there.
+    static void ExpectInstalledIn(const std::wstring& folder) {
+        EXPECT_EQ(ReadFileBytes(Join(folder, x64Name)), PayloadBytes("RIMKIT_PAYLOAD_X64"));
+        EXPECT_EQ(ReadFileBytes(Join(folder, x86Name)), PayloadBytes("RIMKIT_PAYLOAD_X86"));
+        EXPECT_EQ(ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey),
+                  Join(folder, x64Name));
+        EXPECT_EQ(ReadDefaultString(RegistryView::Bits32, testsupport::sdkServerBinaryKey),
+                  Join(folder, x86Name));
+    }
+
+    static void ExpectNothingRegistered() {
+        EXPECT_FALSE(ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey));
+        EXPECT_FALSE(ReadDefaultString(RegistryView::Bits32, testsupport::sdkServerBinaryKey));
+    }
+
+    std::string StatusOf(const std::string& line32, const std::string& line64) const {
+        namespace lines = testsupport::lines;
+        return lines::console + lines::version + lines::StatusHeader() +
+               Info("Status: Rimkit 32bit DLL: " + line32) +
+               Info("Status: Rimkit 64bit DLL: " + line64) + lines::prompt;
+    }
+
+    const ToolSandbox tool{L"C:\\Ops\\Rimkit Manager"};
+    const std::wstring base = L"C:\\Ops\\Rimkit Manager\\";
+    const std::wstring versionFolder = L"C:\\Ops\\Rimkit Manager\\9_1_1";
+};
+
+inline const std::string& versionLines = testsupport::lines::version;
+inline const std::string& prompt = testsupport::lines::prompt;
+
+} // namespace operations

@@ -1,0 +1,166 @@
+// --status as a user sees it: the known folders, the legend and one line per
+// DLL, for registrations written into this prefix's real registry.
+#include "support/Environment.h"
+#include "support/ExpectedOutput.h"
+#include "support/ToolSandbox.h"
+
+#include "core/Text.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+using testsupport::RegistryView;
+using testsupport::ToolSandbox;
+
+namespace {
+
+const std::wstring root = L"C:\\Status";
+
+// What one registry view holds at the SDK's ServerBinary key.
+struct Registration {
+    enum class Kind { None, String, ExpandString } kind = Kind::None;
+    std::wstring path;
+};
+
+Registration None() {
+    return {};
+}
+Registration String(std::wstring path) {
+    return {Registration::Kind::String, std::move(path)};
+}
+Registration ExpandString(std::wstring path) {
+    return {Registration::Kind::ExpandString, std::move(path)};
+}
+
+void Apply(RegistryView view, const Registration& registration) {
+    testsupport::DeleteRegistryTree(view, testsupport::sdkClassKey);
+    const auto bytes = static_cast<std::uint32_t>((registration.path.size() + 1) * sizeof(wchar_t));
+    switch (registration.kind) {
+    case Registration::Kind::None:
+        break;
+    case Registration::Kind::String:
+        testsupport::SetDefaultString(view, testsupport::sdkServerBinaryKey, registration.path);
+        break;
+    case Registration::Kind::ExpandString:
+        testsupport::SetDefaultValue(view, testsupport::sdkServerBinaryKey, REG_EXPAND_SZ,
+                                     registration.path.c_str(), bytes);
+        break;
+    }
+}
+
+void MakeFile(const std::wstring& path) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    testsupport::WriteFileBytes(path, "MZ");
+}
+
+struct Scenario {
+    const char* name;
+    Registration bits32;
+    Registration bits64;
+    std::string line32; // after "Info: Status: Rimkit 32bit DLL: "
+    std::string line64;
+};
+
+class StatusReport : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        MakeFile(root + L"\\x86\\vexo_steering_wheel_x86.dll");
+        MakeFile(root + L"\\x64\\vexo_steering_wheel_x64.dll");
+        MakeFile(root + L"\\Prógrammé 日本\\vexo_steering_wheel_x64.dll");
+    }
+
+    std::string RunStatus() const {
+        const auto run = tool.Run(L"--status");
+        EXPECT_EQ(run.exitCode, 0u);
+        return run.output;
+    }
+
+    static std::string Expected(const std::string& line32, const std::string& line64) {
+        namespace lines = testsupport::lines;
+        return lines::console + lines::version + lines::StatusHeader() +
+               "Info: Status: Rimkit 32bit DLL: " + line32 + "\r\n" +
+               "Info: Status: Rimkit 64bit DLL: " + line64 + "\r\n" + lines::prompt;
+    }
+
+    ToolSandbox tool{L"C:\\Tools\\Status"};
+};
+
+} // namespace
+
+TEST_F(StatusReport, OneLinePerDllForEachKindOfRegistration) {
+    const Scenario scenarios[] = {
+        {"nothing registered", None(), None(), "Not installed", "Not installed"},
+        {"both files present", String(root + L"\\x86\\vexo_steering_wheel_x86.dll"),
+         String(root + L"\\x64\\vexo_steering_wheel_x64.dll"),
+         "Installed at: C:\\Status\\x86\\vexo_steering_wheel_x86.dll",
+         "Installed at: C:\\Status\\x64\\vexo_steering_wheel_x64.dll"},
+        {"both files gone", String(root + L"\\gone\\vexo_steering_wheel_x86.dll"),
+         String(root + L"\\gone\\vexo_steering_wheel_x64.dll"),
+         "Not found at: C:\\Status\\gone\\vexo_steering_wheel_x86.dll",
+         "Not found at: C:\\Status\\gone\\vexo_steering_wheel_x64.dll"},
+        {"expandable strings are not read",
+         ExpandString(root + L"\\x86\\vexo_steering_wheel_x86.dll"),
+         ExpandString(root + L"\\x64\\vexo_steering_wheel_x64.dll"), "Not installed",
+         "Not installed"},
+        {"a folder counts as present; the views are apart", String(root), None(),
+         "Installed at: C:\\Status", "Not installed"},
+        {"non-ASCII path in UTF-8", None(),
+         String(root + L"\\Prógrammé 日本\\vexo_steering_wheel_x64.dll"), "Not installed",
+         "Installed at: C:\\Status\\Prógrammé 日本\\vexo_steering_wheel_x64.dll"},
+        {"tokens are not expanded", String(L"%ProgramFiles%\\vexo_steering_wheel_x86.dll"), None(),
+         "Not found at: %ProgramFiles%\\vexo_steering_wheel_x86.dll", "Not installed"},
+        {"a network path that cannot be reached", None(),
+         String(L"\\\\no-such-host\\share\\vexo_steering_wheel_x64.dll"), "Not installed",
+         "Not found at: \\\\no-such-host\\share\\vexo_steering_wheel_x64.dll"},
+    };
+    for (const auto& scenario : scenarios) {
+        SCOPED_TRACE(scenario.name);
+        Apply(RegistryView::Bits32, scenario.bits32);
+        Apply(RegistryView::Bits64, scenario.bits64);
+        EXPECT_EQ(RunStatus(), Expected(scenario.line32, scenario.line64));
+    }
+}
+
+TEST_F(StatusReport, FileHeldExclusivelyByAnotherProcessIsInstalled) {
+    const std::wstring path = root + L"\\x64\\vexo_steering_wheel_x64.dll";
+    Apply(RegistryView::Bits32, None());
+    Apply(RegistryView::Bits64, String(path));
+    HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const std::string output = RunStatus();
+    CloseHandle(held);
+    EXPECT_EQ(output, Expected("Not installed", "Installed at: " + toNarrow(path)));
+}
+
+TEST_F(StatusReport, DllsRegisteredByRegsvr32AreInstalledAndThenNotFoundWhenDeleted) {
+    const bool can32 = testsupport::PathExists(L"C:\\windows\\syswow64\\regsvr32.exe");
+    Apply(RegistryView::Bits32, None());
+    Apply(RegistryView::Bits64, None());
+    const std::wstring folder = root + L"\\Registered Copies";
+    std::filesystem::create_directories(folder);
+    const std::wstring x64 = folder + L"\\vexo_steering_wheel_x64.dll";
+    const std::wstring x86 = folder + L"\\vexo_steering_wheel_x86.dll";
+    std::filesystem::copy_file(testsupport::BuildPath("RIMKIT_STANDIN_X64"), x64);
+    std::filesystem::copy_file(testsupport::BuildPath("RIMKIT_STANDIN_X86"), x86);
+
+    const std::wstring regsvr32 = L"C:\\windows\\system32\\regsvr32.exe";
+    ASSERT_EQ(testsupport::RunProgram(regsvr32, L"/s \"" + x64 + L"\"").exitCode, 0u);
+    if (can32) {
+        ASSERT_EQ(testsupport::RunProgram(regsvr32, L"/s \"" + x86 + L"\"", 600).exitCode, 0u);
+    }
+    const std::string line32 = can32 ? "Installed at: " + toNarrow(x86) : "Not installed";
+    EXPECT_EQ(RunStatus(), Expected(line32, "Installed at: " + toNarrow(x64)));
+
+    std::filesystem::remove(x64);
+    std::filesystem::remove(x86);
+    const std::string gone32 = can32 ? "Not found at: " + toNarrow(x86) : "Not installed";
+    EXPECT_EQ(RunStatus(), Expected(gone32, "Not found at: " + toNarrow(x64)));
+    if (!can32) {
+        GTEST_SKIP() << "32-bit programs cannot run here; only the 64-bit DLL was registered";
+    }
+}

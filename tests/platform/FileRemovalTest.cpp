@@ -1,0 +1,180 @@
+#include "platform/FileRemoval.h"
+
+#include "LogCapture.h"
+#include "platform/UniqueHandle.h"
+#include "support/Environment.h"
+#include "support/ToolSandbox.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace testsupport;
+using Vexo::Platform::UniqueHandle;
+
+namespace {
+
+const std::wstring base = L"C:\\rimkit removal";
+const std::string differ = "RemoveParentFolder(): Not removing the parent folder because not all "
+                           "files have the same parent. ";
+const std::string unable = "RemoveParentFolder(): Unable to remove folder ";
+
+FileList Marked(std::vector<std::wstring> paths) {
+    FileList list;
+    for (auto& path : paths) {
+        list.push_back({std::move(path), true, false});
+    }
+    return list;
+}
+
+std::string ErrorOf(const Expected<bool>& result) {
+    if (!result.hasError()) {
+        return "(no error)";
+    }
+    EXPECT_EQ(result.error().code, 0);
+    return result.error().message;
+}
+
+class FileRemovalTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RemoveTree(base);
+        std::filesystem::create_directories(base);
+    }
+    void TearDown() override { RemoveTree(base); }
+};
+
+// None of these folders exists, so a matching parent can only fail to go.
+TEST_F(FileRemovalTest, ParentsFollowWindowsPathRules) {
+    const struct {
+        std::vector<std::wstring> paths;
+        std::string error;
+    } cases[] = {
+        {{}, "RemoveParentFolder(): No files to check."},
+        {{LR"(C:\absent\a.dll)", LR"(C:/absent/b.dll)"}, unable + R"(C:\absent)"},
+        {{LR"(C:\absent\a.dll)", LR"(c:\absent\b.dll)"}, differ + R"(C:\absent != c:\absent)"},
+        {{LR"(C:\absent\a.dll)", LR"(C:\Absent\b.dll)"}, differ + R"(C:\absent != C:\Absent)"},
+        {{LR"(C:\absent\\sub\a.dll)", LR"(C:\absent/sub//b.dll)"}, unable + R"(C:\absent\\sub)"},
+        {{LR"(C:\absent\sub\)", LR"(C:\absent\sub\a.dll)"}, unable + R"(C:\absent\sub)"},
+        {{std::wstring(LR"(C:\absent\a.dll)") + L'\0', LR"(C:\absent\b.dll)"},
+         unable + R"(C:\absent)"},
+        {{LR"(C:\a.dll)", LR"(C:\b.dll)"}, unable + R"(C:\)"},
+        {{LR"(C:\a.dll)", LR"(C:b.dll)"}, differ + R"(C:\ != C:)"},
+        {{L"a.dll", L"b.dll"}, unable},
+        {{L"a.dll", LR"(C:\absent\b.dll)"}, differ + R"( != C:\absent)"},
+        {{LR"(C:\absent\a)", LR"(C:\absent\b)", LR"(D:\absent\c)", LR"(E:\absent\d)"},
+         differ + R"(C:\absent != D:\absent)"},
+        {{LR"(\\server\a.dll)", LR"(\\server\share\b.dll)"},
+         differ + R"(\\server\ != \\server\share)"},
+        {{LR"(\\server\share\a.dll)", LR"(//server/share/b.dll)"},
+         differ + R"(\\server\share != //server/share)"},
+        {{LR"(\\server)", LR"(\\server\a.dll)"}, differ + R"(\\server != \\server\)"},
+        {{LR"(\??\a.dll)", LR"(/??/b.dll)"}, differ + R"(\??\ != /??/)"},
+        {{LR"(\\?\C:\absent\a.dll)", LR"(\\?\C:\absent/b.dll)"}, unable + R"(\\?\C:\absent)"},
+    };
+    for (const auto& test : cases) {
+        EXPECT_EQ(ErrorOf(RemoveParentFolder(Marked(test.paths))), test.error);
+    }
+}
+
+TEST_F(FileRemovalTest, DeletesMarkedFilesThenRemovesOnlyTheirEmptyFolder) {
+    const std::wstring pair = base + L"\\pair";
+    std::filesystem::create_directories(pair);
+    std::filesystem::create_directories(base + L"\\one");
+    WriteFileBytes(pair + L"\\a.dll", "a");
+    WriteFileBytes(pair + L"\\b.dll", "b");
+    const FileList files = Marked({pair + L"\\a.dll", pair + L"/b.dll"});
+
+    const LogCapture log;
+    DeleteMarkedFiles(files);
+    EXPECT_EQ(log.lines(), (std::vector<LogLine>{
+                               {Vexo::Log::Info, "Deleted: C:\\rimkit removal\\pair\\a.dll\n"},
+                               {Vexo::Log::Info, "Deleted: C:\\rimkit removal\\pair/b.dll\n"}}));
+    const auto result = RemoveParentFolder(files);
+    ASSERT_TRUE(result.hasValue()) << ErrorOf(result);
+    EXPECT_TRUE(result.value());
+    EXPECT_FALSE(PathExists(pair));
+    EXPECT_TRUE(RemoveParentFolder(Marked({base + L"\\one\\x.dll"})).hasValue());
+    EXPECT_FALSE(PathExists(base + L"\\one"));
+    EXPECT_TRUE(PathExists(base));
+}
+
+TEST_F(FileRemovalTest, KeepsAFolderThatIsNotEmptyOrNotThere) {
+    std::filesystem::create_directories(base + L"\\full");
+    WriteFileBytes(base + L"\\full\\keep.dll", "k");
+    EXPECT_EQ(ErrorOf(RemoveParentFolder(Marked({base + L"\\full\\a.dll"}))),
+              unable + "C:\\rimkit removal\\full");
+    EXPECT_TRUE(PathExists(base + L"\\full\\keep.dll"));
+    EXPECT_EQ(ErrorOf(RemoveParentFolder(Marked({base + L"\\gone\\a.dll"}))),
+              unable + "C:\\rimkit removal\\gone");
+}
+
+TEST_F(FileRemovalTest, ReportsEachMarkedFileAndLeavesTheRest) {
+    const std::wstring locked = base + L"\\locked.dll";
+    for (const auto* name :
+         {L"\\locked.dll", L"\\other.dll", L"\\kept.dll", L"\\fromRegistry.dll"}) {
+        WriteFileBytes(base + name, "x");
+    }
+    const UniqueHandle lock(CreateFileW(locked.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        0, nullptr));
+    ASSERT_TRUE(lock.valid());
+    FileList files = Marked({locked, base + L"\\other.dll", base + L"\\kept.dll",
+                             base + L"\\fromRegistry.dll" + L'\0', base + L"\\missing.dll"});
+    files[2].marked = false;
+
+    const LogCapture log;
+    const FileList result = DeleteFiles(files);
+    ASSERT_EQ(result.size(), files.size());
+    EXPECT_EQ((std::vector<bool>{result[0].deleted, result[1].deleted, result[2].deleted,
+                                 result[3].deleted, result[4].deleted}),
+              (std::vector<bool>{false, true, false, true, false}));
+    EXPECT_TRUE(log.lines().empty());
+
+    WriteFileBytes(base + L"\\other.dll", "x");
+    WriteFileBytes(base + L"\\fromRegistry.dll", "x");
+    DeleteMarkedFiles(files);
+    EXPECT_EQ(log.lines(),
+              (std::vector<LogLine>{
+                  {Vexo::Log::Error, "Delete: Failed: C:\\rimkit removal\\locked.dll\n"},
+                  {Vexo::Log::Info, "Deleted: C:\\rimkit removal\\other.dll\n"},
+                  {Vexo::Log::Info, "Deleted: C:\\rimkit removal\\fromRegistry.dll\n"},
+                  {Vexo::Log::Error, "Delete: Failed: C:\\rimkit removal\\missing.dll\n"}}));
+    EXPECT_TRUE(PathExists(locked));
+    EXPECT_TRUE(PathExists(base + L"\\kept.dll"));
+    EXPECT_FALSE(PathExists(base + L"\\fromRegistry.dll"));
+
+    DeleteMarkedFiles({});
+    DeleteMarkedFiles({{base + L"\\kept.dll", false, false}});
+    EXPECT_EQ(log.lines().size(), 4u);
+    EXPECT_TRUE(PathExists(base + L"\\kept.dll"));
+}
+
+bool IsLinkTo(const std::wstring& link, const std::wstring& targetFile) {
+    const DWORD attributes = GetFileAttributesW(link.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           PathExists(link + L"\\" + targetFile);
+}
+
+TEST_F(FileRemovalTest, RemovesALinkAtTheParentButNotWhatItPointsTo) {
+    const std::wstring target = base + L"\\target";
+    const std::wstring link = base + L"\\link";
+    std::filesystem::create_directories(target);
+    WriteFileBytes(target + L"\\keep.dll", "k");
+    CreateSymbolicLinkW(link.c_str(), target.c_str(),
+                        SYMBOLIC_LINK_FLAG_DIRECTORY |
+                            SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+    // Wine 8 reports success yet makes no link; only what is on disc counts.
+    if (!IsLinkTo(link, L"keep.dll")) {
+        GTEST_SKIP() << "CreateSymbolicLinkW made no directory link here (Wine does not "
+                        "implement symbolic links)";
+    }
+    const auto result = RemoveParentFolder(Marked({link + L"\\keep.dll"}));
+    EXPECT_TRUE(result.hasValue()) << ErrorOf(result);
+    EXPECT_EQ(GetFileAttributesW(link.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(PathExists(target + L"\\keep.dll"));
+}
+
+} // namespace

@@ -1,0 +1,134 @@
+#include "platform/Registry.h"
+
+#include "core/Text.h"
+#include "support/Environment.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+using Vexo::RegistryEntry;
+using Vexo::RegistryValue;
+using namespace testsupport;
+
+namespace {
+
+const std::wstring testKey = L"SOFTWARE\\RimkitPlatformTest";
+
+std::vector<std::uint8_t> Utf16Bytes(const std::wstring& text) {
+    std::vector<std::uint8_t> bytes(text.size() * sizeof(wchar_t));
+    std::memcpy(bytes.data(), text.data(), bytes.size());
+    return bytes;
+}
+
+template <typename Number> std::vector<std::uint8_t> NumberBytes(Number number, std::size_t size) {
+    std::vector<std::uint8_t> bytes(std::max(size, sizeof(number)), 0xAB);
+    std::memcpy(bytes.data(), &number, sizeof(number));
+    return bytes;
+}
+
+RegistryValue ReadDefault(const std::wstring& key) {
+    RegistryEntry entry;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &entry.key) != ERROR_SUCCESS) {
+        ADD_FAILURE() << "cannot open the test key";
+    }
+    return entry.ReadValue(nullptr);
+}
+
+struct StoredValue {
+    const wchar_t* name;
+    DWORD type;
+    std::vector<std::uint8_t> bytes; // what the system may look at
+    std::size_t size;                // what is stored
+    RegistryValue expected;
+};
+
+class RegistryTest : public ::testing::Test {
+protected:
+    void SetUp() override { DeleteRegistryTree(RegistryView::Bits64, testKey); }
+    void TearDown() override { DeleteRegistryTree(RegistryView::Bits64, testKey); }
+};
+
+TEST_F(RegistryTest, ReadsEachStoredValueAsItsType) {
+    const std::wstring path = L"C:\\Program Files\\x.dll";
+    const StoredValue cases[] = {
+        {L"terminated", REG_SZ, Utf16Bytes(path + L'\0'), (path.size() + 1) * 2, path + L'\0'},
+        // A NUL right after the data would be counted as stored.
+        {L"unterminated", REG_SZ, Utf16Bytes(L"abcd"), 6, L"abc"},
+        {L"emptyString", REG_SZ, Utf16Bytes(L"a"), 0, L""},
+        {L"oddSize", REG_SZ, Utf16Bytes(L"abc"), 5, L"ab"},
+        {L"expandString", REG_EXPAND_SZ, Utf16Bytes(std::wstring(L"%TEMP%", 7)), 14, {}},
+        {L"multiString", REG_MULTI_SZ, Utf16Bytes(std::wstring(L"a\0b\0", 5)), 10, {}},
+        {L"dword", REG_DWORD, NumberBytes<std::uint32_t>(0x89ABCDEF, 4), 4, 0x89ABCDEFu},
+        {L"qword", REG_QWORD, NumberBytes<std::uint64_t>(0x0123456789ABCDEF, 8), 8,
+         std::uint64_t{0x0123456789ABCDEF}},
+        {L"binary", REG_BINARY, {0, 1, 0xFE, 0xFF}, 4, std::vector<std::uint8_t>{0, 1, 0xFE, 0xFF}},
+        {L"emptyBinary", REG_BINARY, {0}, 0, std::vector<std::uint8_t>{}},
+        {L"wideDword", REG_DWORD, NumberBytes<std::uint32_t>(7, 8), 8, {}},
+        {L"wideQword", REG_QWORD, NumberBytes<std::uint64_t>(7, 12), 12, {}},
+    };
+    for (const auto& stored : cases) {
+        SCOPED_TRACE(testing::Message() << "value " << toNarrow(stored.name));
+        const std::wstring key = testKey + L"\\" + stored.name;
+        SetDefaultValue(RegistryView::Bits64, key, stored.type, stored.bytes.data(),
+                        static_cast<std::uint32_t>(stored.size));
+
+        EXPECT_EQ(ReadDefault(key), stored.expected);
+        const auto* text = std::get_if<std::wstring>(&stored.expected);
+        const auto read = ReadRegistryString(HKEY_LOCAL_MACHINE, key.c_str());
+        EXPECT_EQ(read, text ? std::optional<std::wstring>(*text) : std::nullopt);
+        // A read that ran past the string's end shows here first.
+        EXPECT_TRUE(!read || read->c_str()[read->size()] == L'\0');
+    }
+}
+
+TEST_F(RegistryTest, MissingKeysAndValuesGiveNothing) {
+    HKEY created = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, (testKey + L"\\noDefault").c_str(), 0, nullptr, 0,
+                              KEY_WRITE, nullptr, &created, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(created);
+
+    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, (testKey + L"\\noDefault").c_str()),
+              std::nullopt);
+    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, (testKey + L"\\absent").c_str()),
+              std::nullopt);
+    EXPECT_EQ(ReadDefault(testKey + L"\\noDefault"), RegistryValue{});
+    EXPECT_EQ(RegistryEntry().ReadValue(nullptr), RegistryValue{});
+}
+
+// A 64-bit process reads the 64-bit view; the 32-bit one only by its path.
+TEST_F(RegistryTest, ReadsTheSixtyFourBitView) {
+    const std::wstring wowKey = L"SOFTWARE\\WOW6432Node\\RimkitPlatformTest\\view";
+    DeleteRegistryTree(RegistryView::Bits32, testKey);
+    SetDefaultString(RegistryView::Bits32, testKey + L"\\view", L"x86");
+
+    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, (testKey + L"\\view").c_str()), std::nullopt);
+    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, wowKey.c_str()), std::wstring(L"x86", 4));
+    DeleteRegistryTree(RegistryView::Bits32, testKey);
+}
+
+// The process handle count is not reported under Wine, but a leaked handle
+// pushes every later handle up the table.
+std::uintptr_t NextHandleValue() {
+    const HANDLE probe = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    CloseHandle(probe);
+    return reinterpret_cast<std::uintptr_t>(probe);
+}
+
+TEST_F(RegistryTest, ManyReadsLeakNoHandle) {
+    const std::wstring key = testKey + L"\\leak";
+    SetDefaultString(RegistryView::Bits64, key, L"value");
+    ASSERT_TRUE(ReadRegistryString(HKEY_LOCAL_MACHINE, key.c_str()).has_value());
+    const std::uintptr_t before = NextHandleValue();
+
+    for (int i = 0; i < 2000; ++i) {
+        ReadRegistryString(HKEY_LOCAL_MACHINE, key.c_str());
+        ReadDefault(key);
+    }
+    EXPECT_LE(NextHandleValue(), before + 64 * sizeof(HANDLE));
+}
+
+} // namespace
