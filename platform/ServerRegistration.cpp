@@ -37,7 +37,7 @@ bool RunRegsvr32(std::wstring path, const std::wstring& arguments) {
 
     const BOOL launched = ShellExecuteExW(&info);
     const Vexo::Platform::UniqueHandle process(info.hProcess);
-    if (!launched || reinterpret_cast<INT_PTR>(info.hInstApp) <= 32 || !process.valid()) {
+    if (!launched || reinterpret_cast<UINT_PTR>(info.hInstApp) <= 32 || !process.valid()) {
         return false;
     }
     if (WaitForSingleObject(process.get(), regsvr32TimeoutMilliseconds) != WAIT_OBJECT_0) {

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace Vexo::Platform {
+
+// The parent of a Windows path ("\\" and "/" both separate): the path
+// without its last element and the separators before it. A path that ends
+// with a separator only loses those; the parent of a file in a root folder is
+// that root ("C:\"), of a bare file name the empty path.
+std::wstring ParentFolder(std::wstring_view path);
+
+// Whether two folders are the same path: root names and relative parts equal
+// character for character (letter case counts), either separator, and a run
+// of separators counts as one.
+bool SameFolder(std::wstring_view left, std::wstring_view right);
+
+} // namespace Vexo::Platform
