@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Install onto a drive that fills up while the second DLL is written: that
+# file is reported, deleted and never registered; the first DLL still is.
+# The drive is a tiny tmpfs mapped into the suite's Wine prefix as T:.
+set -u
+. "$RIMKIT_SOURCE_DIR/scripts/lib/wine.sh"
+skip=77
+
+mountpoint=$(mktemp -d)
+cleanup() { umount "$mountpoint" 2>/dev/null; rmdir "$mountpoint"; }
+trap cleanup EXIT
+# 20 KiB: the 64-bit DLL fits, the 32-bit one after it does not.
+if ! mount -t tmpfs -o size=20k tmpfs "$mountpoint" 2>/dev/null; then
+    echo "SKIP: cannot mount a tmpfs here (needs root)"
+    exit $skip
+fi
+ln -sfn "$mountpoint" "$WINEPREFIX/dosdevices/t:"
+
+mkdir -p "$WINEPREFIX/drive_c/Tools"
+cp "$RIMKIT_MANAGER_EXE" "$WINEPREFIX/drive_c/Tools/rimkit_manager.exe"
+output=$(wine_run 'C:\Tools\rimkit_manager.exe' --install --path 'T:\' </dev/null)
+rc=$?
+
+x64_bytes=$(stat -c %s "$RIMKIT_PAYLOAD_X64")
+expected=$(printf '%s\r\n' \
+    "Info: v9.1.1" "Info: " \
+    "Info: Starting uninstall" "Info: Initialize COM" \
+    "Info: Found: Rimkit 32bit DLL not installed." "Info: Found: Rimkit  64bit DLL not installed." \
+    "Error: RemoveParentFolder(): No files to check." "Info: Uninitialize COM" "Info: Exiting uninstall" \
+    "Info: Starting install" "Info: Initialize COM" \
+    'Info: Expanding: T:\' 'Info: Expanded: T:\' 'Info: Install path: T:\9_1_1' 'Info: Created: T:\9_1_1' \
+    "Info: Written: T:\\9_1_1\\vexo_steering_wheel_x64.dll bytes: $x64_bytes" \
+    'Error: Could not write all of: T:\9_1_1\vexo_steering_wheel_x86.dll' \
+    'Info: Deleted: T:\9_1_1\vexo_steering_wheel_x86.dll' \
+    'Info: Registered: T:\9_1_1\vexo_steering_wheel_x64.dll' \
+    "Info: Uninitialize COM" "Info: Exiting install" "Press any key to exit.")
+
+status=0
+check() { if ! "$@"; then status=1; fi; }
+expect_equal() {
+    [ "$1" = "$2" ] && return 0
+    echo "FAIL: $3"; diff <(printf '%s\n' "$2") <(printf '%s\n' "$1") | cat -A | head -40
+    return 1
+}
+check expect_equal "$rc" 0 "exit code"
+check expect_equal "$output" "$expected" "log lines"
+check expect_equal "$(ls "$mountpoint/9_1_1")" "vexo_steering_wheel_x64.dll" "files on the full drive"
+check cmp -s "$mountpoint/9_1_1/vexo_steering_wheel_x64.dll" "$RIMKIT_PAYLOAD_X64"
+reg32=$(wine_run 'C:\windows\system32\reg.exe' query \
+    'HKLM\SOFTWARE\Classes\WOW6432Node\CLSID\{5A1C7E32-9B4D-4F08-8E61-2D7C90B3A4F5}\ServerBinary' 2>&1)
+check expect_equal "$(grep -c REG_SZ <<<"$reg32")" 0 "no 32-bit registration"
+reg64=$(wine_run 'C:\windows\system32\reg.exe' query \
+    'HKLM\SOFTWARE\Classes\CLSID\{5A1C7E32-9B4D-4F08-8E61-2D7C90B3A4F5}\ServerBinary' 2>&1)
+check expect_equal "$(grep -o 'T:.*' <<<"$reg64" | tr -d '\r')" 'T:\9_1_1\vexo_steering_wheel_x64.dll' \
+    "64-bit registration"
+[ $status -eq 0 ] && echo "PASS: a DLL that does not fit is reported, deleted and not registered"
+exit $status
