@@ -20,24 +20,30 @@ void logFormatted(LogLevel level, const char* format, va_list arguments) {
 
 } // namespace
 
-#define LOG_AT(level)                                                                              \
-    va_list arguments;                                                                             \
-    va_start(arguments, format);                                                                   \
-    logFormatted(level, format, arguments);                                                        \
-    va_end(arguments)
-
 void logMessage(LogLevel level, const char* format, ...) {
-    LOG_AT(level);
+    va_list arguments;
+    va_start(arguments, format);
+    logFormatted(level, format, arguments);
+    va_end(arguments);
 }
 
 void logInfo(const char* format, ...) {
-    LOG_AT(Vexo::Log::Info);
+    va_list arguments;
+    va_start(arguments, format);
+    logFormatted(Vexo::Log::Info, format, arguments);
+    va_end(arguments);
 }
 
 void logWarning(const char* format, ...) {
-    LOG_AT(Vexo::Log::Warning);
+    va_list arguments;
+    va_start(arguments, format);
+    logFormatted(Vexo::Log::Warning, format, arguments);
+    va_end(arguments);
 }
 
 void logError(const char* format, ...) {
-    LOG_AT(Vexo::Log::Error);
+    va_list arguments;
+    va_start(arguments, format);
+    logFormatted(Vexo::Log::Error, format, arguments);
+    va_end(arguments);
 }
