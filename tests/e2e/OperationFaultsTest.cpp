@@ -3,6 +3,8 @@
 // two folders, no folder to install into, a missing payload.
 #include "e2e/OperationsFixture.h"
 
+#include "platform/UniqueHandle.h"
+
 using namespace operations;
 
 namespace {
@@ -17,23 +19,10 @@ void RegisterCopy(const char* variable, const std::wstring& path) {
 }
 
 // Holds a file open for reading without letting anyone write or delete it.
-class HeldFile {
-public:
-    explicit HeldFile(const std::wstring& path)
-        : m_handle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               0, nullptr)) {}
-    ~HeldFile() {
-        if (held()) {
-            CloseHandle(m_handle);
-        }
-    }
-    HeldFile(const HeldFile&) = delete;
-    HeldFile& operator=(const HeldFile&) = delete;
-    bool held() const { return m_handle != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE m_handle;
-};
+Vexo::Platform::UniqueHandle HoldOpen(const std::wstring& path) {
+    return Vexo::Platform::UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                    nullptr, OPEN_EXISTING, 0, nullptr));
+}
 
 std::string FolderLinesDefaultingToBase(const std::wstring& base) {
     const std::string version = Narrow(Join(base, L"9_1_1"));
@@ -52,8 +41,8 @@ TEST_F(Operations, DllHeldOpenIsNotOverwrittenButTheCopyThereIsRegistered) {
     testsupport::WriteFileBytes(versionFolder + L"\\notes.txt", "mine");
     const std::wstring heldPath = Join(base, x64Name);
     fs::copy_file(testsupport::BuildPath("RIMKIT_PAYLOAD_X64"), heldPath);
-    const HeldFile held(heldPath);
-    ASSERT_TRUE(held.held());
+    const auto held = HoldOpen(heldPath);
+    ASSERT_TRUE(held.valid());
 
     const std::string x86 = Narrow(Join(base, x86Name));
     EXPECT_EQ(Run(L"--install"),

@@ -44,17 +44,6 @@ const std::string& Why32BitCannotRun() {
     return reason;
 }
 
-bool KeyExists(RegistryView view, const std::wstring& key) {
-    HKEY handle = nullptr;
-    const REGSAM viewFlag = view == RegistryView::Bits32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | viewFlag, &handle) !=
-        ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(handle);
-    return true;
-}
-
 struct Server {
     const char* arch;
     const char* standinVariable;

@@ -110,4 +110,14 @@ void DeleteRegistryTree(RegistryView view, const std::wstring& key) {
     RegCloseKey(parent);
 }
 
+bool KeyExists(RegistryView view, const std::wstring& key) {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | ViewFlag(view), &handle) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(handle);
+    return true;
+}
+
 } // namespace testsupport

@@ -22,6 +22,7 @@ void SetDefaultValue(RegistryView view, const std::wstring& key, std::uint32_t t
                      const void* data, std::uint32_t size);
 void SetDefaultString(RegistryView view, const std::wstring& key, const std::wstring& text);
 void DeleteRegistryTree(RegistryView view, const std::wstring& key);
+bool KeyExists(RegistryView view, const std::wstring& key);
 
 // The SDK class and its ServerBinary key (the path in each view is the same).
 inline const std::wstring sdkClassKey =
