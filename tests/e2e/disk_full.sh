@@ -6,8 +6,10 @@ set -u
 . "$RIMKIT_SOURCE_DIR/scripts/lib/wine.sh"
 skip=77
 
-mountpoint=$(mktemp -d)
-cleanup() { umount "$mountpoint" 2>/dev/null; rmdir "$mountpoint"; }
+# The drive lives beside the prefix and is unmapped again before the suite's
+# prefix is checked for ways out.
+mountpoint=$(mktemp -d "$WINEPREFIX.tmpfs.XXXXXX")
+cleanup() { rm -f "$WINEPREFIX/dosdevices/t:"; umount "$mountpoint" 2>/dev/null; rmdir "$mountpoint"; }
 trap cleanup EXIT
 # 20 KiB: the 64-bit DLL fits, the 32-bit one after it does not.
 if ! mount -t tmpfs -o size=20k tmpfs "$mountpoint" 2>/dev/null; then

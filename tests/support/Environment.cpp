@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -26,8 +25,11 @@ std::wstring BuildPath(const char* variable) {
     if (value == nullptr || *value == '\0') {
         throw std::runtime_error(std::string("environment variable not set: ") + variable);
     }
-    std::wstring path = L"Z:" + toWide(value);
-    std::replace(path.begin(), path.end(), L'/', L'\\');
+    const std::wstring path = toWide(value);
+    // Only copies inside this prefix: no drive leads to the build folder itself.
+    if (path.rfind(L"C:\\", 0) != 0) {
+        throw std::runtime_error(std::string(variable) + " does not name a file on C:: " + value);
+    }
     return path;
 }
 

@@ -6,8 +6,9 @@
 
 namespace testsupport {
 
-// A Linux path handed in by the build through an environment variable, as
-// the Windows path Wine shows it under (Z:\...). Throws when it is unset.
+// A file of the build, named by an environment variable: the Windows path of
+// the copy that the suite runner put into this prefix. Throws when it is
+// unset or names anything outside drive C.
 std::wstring BuildPath(const char* variable);
 
 // Whole-file helpers; ReadFileBytes throws when the file cannot be read.

@@ -19,8 +19,8 @@ TEST(Resources, VersionComesFromTheProgramsVersionResource) {
 }
 
 TEST(Resources, ResourceBytesAreTheEmbeddedFileWhateverTheNameCase) {
-    const std::string file = testsupport::ReadFileBytes(
-        testsupport::BuildPath("RIMKIT_SOURCE_DIR") + L"\\tests\\unit\\sample_payload.bin");
+    const std::string file =
+        testsupport::ReadFileBytes(testsupport::BuildPath("RIMKIT_SAMPLE_PAYLOAD"));
     const std::vector<std::uint8_t> expected(file.begin(), file.end());
     ASSERT_FALSE(expected.empty());
 
