@@ -78,9 +78,14 @@ TEST_F(Operations, EmptyVersionFolderIsReused) {
     ExpectInstalledIn(versionFolder);
 }
 
-TEST_F(Operations, InstallUninstallAndStatusTogetherUninstallThenInstall) {
+// Install wins over uninstall, which wins over status; status still opens the console.
+TEST_F(Operations, OperationsTogetherRunByPriority) {
     EXPECT_EQ(Run(L"--install --uninstall --status"),
               testsupport::lines::console + versionLines + UninstallOfNothing() +
                   InstallOfBoth(NewVersionFolder(base, base), versionFolder) + prompt);
     ExpectInstalledIn(versionFolder);
+
+    EXPECT_EQ(Run(L"--status --uninstall"),
+              testsupport::lines::console + versionLines + UninstallOfBoth(versionFolder) + prompt);
+    ExpectNothingRegistered();
 }
