@@ -102,6 +102,13 @@ void FailWhenParsingRandomLists() {
     }
 }
 
+struct ParsingRandomLists {
+    ParsingRandomLists() { parsingRandomLists = true; }
+    ~ParsingRandomLists() { parsingRandomLists = false; }
+    ParsingRandomLists(const ParsingRandomLists&) = delete;
+    ParsingRandomLists& operator=(const ParsingRandomLists&) = delete;
+};
+
 // One argument. The parser's built-in -v/--version prints and ends the
 // process, also inside joined flags (-iv) or with a value (--version=1), so
 // no argument that starts with '-' holds a 'v'.
@@ -154,7 +161,7 @@ bool SameRecord(const CommandLineOptions& a, const CommandLineOptions& b) {
 TEST(CommandLine, RandomArgumentListsParseTheSameWayEveryTime) {
     static const int registered = std::atexit(FailWhenParsingRandomLists);
     ASSERT_EQ(registered, 0);
-    parsingRandomLists = true;
+    const ParsingRandomLists parsing;
     unsigned validLists = 0;
     constexpr unsigned firstSeed = 1000;
     constexpr unsigned lists = 20000;
@@ -177,7 +184,6 @@ TEST(CommandLine, RandomArgumentListsParseTheSameWayEveryTime) {
                                 : SameRecord(first, failed) && !first.error.empty())
             << "seed " << seed;
     }
-    parsingRandomLists = false;
     // About one list in six is valid; far fewer would leave the options untried.
     EXPECT_GT(validLists, lists / 10);
 }
