@@ -141,7 +141,7 @@ TEST_F(RegistryTest, RandomDefaultValuesOfEveryType) {
                            REG_FULL_RESOURCE_DESCRIPTOR,
                            REG_RESOURCE_REQUIREMENTS_LIST,
                            REG_QWORD,
-                           0x4D2};
+                           0x4D2}; // the last one has no name
     const std::wstring key = testKey + L"\\random";
     constexpr unsigned firstSeed = 5000;
     for (unsigned seed = firstSeed; seed < firstSeed + 2600; ++seed) {
