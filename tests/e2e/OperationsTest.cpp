@@ -3,6 +3,10 @@
 // views and the files on disc.
 #include "e2e/OperationsFixture.h"
 
+#include <sstream>
+#include <utility>
+#include <vector>
+
 using namespace operations;
 
 TEST_F(Operations, InstallUninstallAndStatusOfACleanMachine) {
@@ -88,4 +92,67 @@ TEST_F(Operations, OperationsTogetherRunByPriority) {
     EXPECT_EQ(Run(L"--status --uninstall"),
               testsupport::lines::console + versionLines + UninstallOfBoth(versionFolder) + prompt);
     ExpectNothingRegistered();
+}
+
+namespace {
+
+// The README's deployment section: its command lines (the arguments after
+// the program name, quotes kept) and its detection rule.
+struct DeploymentGuide {
+    std::wstring install;
+    std::wstring uninstall;
+    std::vector<std::pair<std::wstring, std::wstring>> keysAndValues; // below HKLM
+};
+
+DeploymentGuide ReadDeploymentGuide() {
+    const std::string readme = ReadFileBytes(testsupport::BuildPath("RIMKIT_README"));
+    const auto start = readme.find("## Deploying to many machines\n");
+    std::istringstream section(readme.substr(start, readme.find("\n## ", start + 1) - start));
+    const std::string program = "rimkit_manager.exe ";
+    const std::string valuePrefix = "    (default) = ";
+    DeploymentGuide guide;
+    std::string key;
+    for (std::string line; std::getline(section, line);) {
+        if (line.rfind(program + "--install", 0) == 0) {
+            guide.install = toWide(line.substr(program.size()));
+        } else if (line.rfind(program + "--uninstall", 0) == 0) {
+            guide.uninstall = toWide(line.substr(program.size()));
+        } else if (line.rfind("HKLM\\", 0) == 0) {
+            key = line.substr(5);
+        } else if (line.rfind(valuePrefix, 0) == 0) {
+            guide.keysAndValues.emplace_back(toWide(key), toWide(line.substr(valuePrefix.size())));
+        }
+    }
+    return guide;
+}
+
+std::wstring LogFilePath() {
+    wchar_t folder[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, folder);
+    return std::wstring(folder) + L"rimkit_manager.log";
+}
+
+} // namespace
+
+TEST_F(Operations, DeploymentLinesOfTheReadmeMeetItsDetectionRule) {
+    const DeploymentGuide guide = ReadDeploymentGuide();
+    ASSERT_EQ(guide.keysAndValues.size(), 2u);
+    testsupport::RemoveTree(ProgramFiles() + L"\\Rimkit");
+
+    const std::string output = Run(guide.install);
+    for (const auto& [key, value] : guide.keysAndValues) {
+        EXPECT_EQ(ReadDefaultString(RegistryView::Bits64, key), value);
+        EXPECT_TRUE(testsupport::PathExists(value)) << Narrow(value);
+        EXPECT_NE(output.find(Info("Registered: " + Narrow(value))), std::string::npos);
+    }
+    ExpectInstalledIn(ProgramFiles() + L"\\Rimkit\\9_1_1"); // both views, files byte for byte
+    // The log file holds the run's lines from its own first line on.
+    const std::string log = ReadFileBytes(LogFilePath());
+    EXPECT_EQ(output, versionLines + log + prompt);
+
+    Run(guide.uninstall);
+    for (const auto& [key, value] : guide.keysAndValues) {
+        EXPECT_FALSE(ReadDefaultString(RegistryView::Bits64, key));
+        EXPECT_FALSE(testsupport::PathExists(value));
+    }
 }

@@ -108,6 +108,32 @@ TEST_F(RunSequence, NothingButHelpRunsWhenHelpIsAsked) {
     EXPECT_FALSE(testsupport::PathExists(tool.folder() + L"\\9_1_1"));
 }
 
+namespace {
+
+// The README's usage block, the one that starts with the usage line, with
+// the line ends the tool writes.
+std::string ReadmeUsageBlock() {
+    const std::string readme = ReadFileBytes(testsupport::BuildPath("RIMKIT_README"));
+    const std::string opening = "```\nUsage: rimkit_manager ";
+    const auto start = readme.find(opening);
+    const auto end = start == std::string::npos ? start : readme.find("\n```\n", start);
+    if (end == std::string::npos) {
+        return "(no usage block in the README)";
+    }
+    std::string block;
+    for (char c : readme.substr(start + 4, end + 1 - (start + 4))) {
+        block += c == '\n' ? "\r\n" : std::string(1, c);
+    }
+    return block;
+}
+
+} // namespace
+
+TEST_F(RunSequence, ReadmeUsageIsTheHelpTextTheToolLogs) {
+    EXPECT_EQ(tool.Run(L"--help").output,
+              consoleLine + versionLines + "Info: \r\n" + ReadmeUsageBlock() + "\r\n" + prompt);
+}
+
 TEST_F(RunSequence, LogFileStartsWithItsOwnPathAndIsTruncatedEachRun) {
     WriteFileBytes(LogFilePath(), "left over from an earlier run\r\n");
     const std::string createdLine = "Info: Created log file: " + toNarrow(LogFilePath()) + "\r\n";

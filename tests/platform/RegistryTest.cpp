@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <random>
 
 using Vexo::RegistryEntry;
 using Vexo::RegistryValue;
@@ -108,6 +109,65 @@ TEST_F(RegistryTest, ReadsTheSixtyFourBitView) {
     EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, (testKey + L"\\view").c_str()), std::nullopt);
     EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, wowKey.c_str()), std::wstring(L"x86", 4));
     DeleteRegistryTree(RegistryView::Bits32, testKey);
+}
+
+// A random value: mostly short, some up to 64 KiB; odd sizes as often as even
+// ones; bytes of any kind, none zero, or text with NUL characters.
+std::vector<std::uint8_t> RandomData(std::mt19937& random) {
+    const std::size_t limits[] = {16, 600, 64 * 1024};
+    std::vector<std::uint8_t> data(random() % (limits[random() % 3] + 1));
+    const auto kind = random() % 3;
+    for (auto& byte : data) {
+        byte = kind == 0   ? random() % 256
+               : kind == 1 ? 1 + random() % 255
+                           : "a\0\0\0"[random() % 4];
+    }
+    return data;
+}
+
+// Every stored character of a REG_SZ comes back (an odd last byte dropped), so
+// the text up to the first NUL, all that callers use, is the stored one;
+// every other type gives nothing.
+TEST_F(RegistryTest, RandomDefaultValuesOfEveryType) {
+    const DWORD types[] = {REG_NONE,
+                           REG_SZ,
+                           REG_EXPAND_SZ,
+                           REG_BINARY,
+                           REG_DWORD,
+                           REG_DWORD_BIG_ENDIAN,
+                           REG_LINK,
+                           REG_MULTI_SZ,
+                           REG_RESOURCE_LIST,
+                           REG_FULL_RESOURCE_DESCRIPTOR,
+                           REG_RESOURCE_REQUIREMENTS_LIST,
+                           REG_QWORD,
+                           0x4D2}; // the last one has no name
+    const std::wstring key = testKey + L"\\random";
+    constexpr unsigned firstSeed = 5000;
+    for (unsigned seed = firstSeed; seed < firstSeed + 2600; ++seed) {
+        SCOPED_TRACE(testing::Message() << "seed " << seed);
+        std::mt19937 random(seed);
+        const DWORD type = types[seed % std::size(types)];
+        const std::vector<std::uint8_t> data = RandomData(random);
+        // Guard bytes around the data: the system counts a NUL character
+        // right after a string as stored, and reads one before a string of
+        // a single byte.
+        std::vector<std::uint8_t> stored(data.size() + 4, 0xAB);
+        std::copy(data.begin(), data.end(), stored.begin() + 2);
+        SetDefaultValue(RegistryView::Bits64, key, type, stored.data() + 2,
+                        static_cast<std::uint32_t>(data.size()));
+
+        const auto read = ReadRegistryString(HKEY_LOCAL_MACHINE, key.c_str());
+        if (type != REG_SZ) {
+            EXPECT_FALSE(read.has_value()) << "type " << type;
+            continue;
+        }
+        std::wstring text(data.size() / sizeof(wchar_t), L'\0');
+        std::memcpy(text.data(), data.data(), text.size() * sizeof(wchar_t));
+        ASSERT_TRUE(read.has_value()) << "size " << data.size();
+        EXPECT_TRUE(*read == text) << "size " << data.size() << ", read " << read->size();
+        EXPECT_EQ(read->c_str()[read->size()], L'\0');
+    }
 }
 
 // The process handle count is not reported under Wine, but a leaked handle
