@@ -15,6 +15,10 @@ bool IsConsoleHandle(HANDLE handle) {
     return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
 }
 
+HANDLE RuntimeHandle(std::FILE* stream) {
+    return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+}
+
 // A console without a screen or keyboard behind it (a headless session) opens
 // but answers no console request; text written to it would be lost.
 bool IsWorkingConsoleDevice(const char* device) {
@@ -38,9 +42,21 @@ bool ReopenOnConsoleDevice(std::FILE* stream, const char* device, const char* mo
     return freopen_s(&reopened, device, mode, stream) == 0;
 }
 
+bool IsRedirectedToFileOrPipe(std::FILE* stream) {
+    const HANDLE handle = RuntimeHandle(stream);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const DWORD type = GetFileType(handle);
+    return type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE;
+}
+
 bool StandardInputIsConsole() {
-    const auto runtimeInput = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stdin)));
-    return IsConsoleHandle(runtimeInput) || IsConsoleHandle(GetStdHandle(STD_INPUT_HANDLE));
+    return IsConsoleHandle(RuntimeHandle(stdin)) || IsConsoleHandle(GetStdHandle(STD_INPUT_HANDLE));
+}
+
+bool StandardOutputIsConsole() {
+    return IsConsoleHandle(RuntimeHandle(stdout));
 }
 
 void ReadOneKey() {
