@@ -1,8 +1,10 @@
 // Install and uninstall when something is in the way: a DLL held open, a
 // registration that fails, a registered file that is gone, registrations in
-// two folders, no folder to install into, a missing payload.
+// two folders, no folder to install into, a missing payload, programs and
+// DLLs planted where the tool might look for its own.
 #include "e2e/OperationsFixture.h"
 
+#include "core/OnExit.h"
 #include "platform/UniqueHandle.h"
 
 using namespace operations;
@@ -22,6 +24,64 @@ void RegisterCopy(const char* variable, const std::wstring& path) {
 Vexo::Platform::UniqueHandle HoldOpen(const std::wstring& path) {
     return Vexo::Platform::UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
                                                     nullptr, OPEN_EXISTING, 0, nullptr));
+}
+
+// Each leaves "<its path>.ran" when it runs (the DLLs: when they are loaded).
+const std::wstring plantedPrograms[] = {L"regsvr32.exe", L"regsvr32.com"};
+const std::wstring plantedScripts[] = {L"regsvr32.bat", L"regsvr32.cmd"};
+const std::wstring plantedLibraries[] = {L"version.dll", L"uxtheme.dll"};
+
+void PlantIn(const std::wstring& folder) {
+    fs::create_directories(folder);
+    const auto copy = [&folder](const char* variable, const std::wstring& name) {
+        fs::copy_file(testsupport::BuildPath(variable), Join(folder, name),
+                      fs::copy_options::overwrite_existing);
+    };
+    for (const auto& name : plantedPrograms) {
+        copy("RIMKIT_PLANTED_PROGRAM", name);
+    }
+    for (const auto& name : plantedLibraries) {
+        copy("RIMKIT_PLANTED_LIBRARY", name);
+    }
+    for (const auto& name : plantedScripts) {
+        testsupport::WriteFileBytes(Join(folder, name), "@echo off\r\necho ran> \"%~f0.ran\"\r\n");
+    }
+}
+
+void ExpectNothingPlantedRanIn(const std::wstring& folder) {
+    for (const auto* names : {&plantedPrograms, &plantedScripts, &plantedLibraries}) {
+        for (const auto& name : *names) {
+            EXPECT_FALSE(testsupport::PathExists(Join(folder, name + L".ran")))
+                << Narrow(Join(folder, name)) << " ran";
+        }
+    }
+}
+
+// Wine prefers its own DLLs; like Windows with a DLL that is not a known one,
+// the tool is to find planted ones first. (Wine reads WINEDLLOVERRIDES from
+// its Unix environment only, so the load order goes into the registry.)
+OnExit PreferPlantedLibrariesInTheTool() {
+    const std::wstring key = L"HKCU\\Software\\Wine\\AppDefaults\\rimkit_manager.exe";
+    const std::wstring reg = L"C:\\windows\\system32\\reg.exe";
+    for (const auto& name : plantedLibraries) {
+        const auto run = testsupport::RunProgram(
+            reg, L"add " + key + L"\\DllOverrides /f /d native,builtin /v " +
+                     fs::path(name).stem().wstring());
+        EXPECT_EQ(run.exitCode, 0u);
+    }
+    return OnExit([=] {
+        try {
+            testsupport::RunProgram(reg, L"delete " + key + L" /f");
+        } catch (...) {
+            // A cleanup only; the suite's prefix goes when the suite ends.
+        }
+    });
+}
+
+std::wstring CurrentPath() {
+    std::wstring path(32767, L'\0');
+    path.resize(GetEnvironmentVariableW(L"PATH", path.data(), static_cast<DWORD>(path.size())));
+    return path;
 }
 
 std::string FolderLinesDefaultingToBase(const std::wstring& base) {
@@ -153,4 +213,26 @@ TEST_F(Operations, ToolWithoutThe32BitPayloadStillInstallsThe64BitDll) {
                   Info("Exiting install") + prompt);
     EXPECT_EQ(ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey), x64);
     EXPECT_FALSE(ReadDefaultString(RegistryView::Bits32, testsupport::sdkServerBinaryKey));
+}
+
+TEST_F(Operations, NothingPlantedBesideTheToolInTheCurrentFolderOrOnPathRuns) {
+    const std::wstring work = L"C:\\Ops\\Data\\Work";
+    const std::wstring onPath = L"C:\\Ops\\Data\\On path";
+    for (const auto& folder : {tool.folder(), work, onPath}) {
+        PlantIn(folder);
+    }
+    // Native DLLs first, as Windows takes a DLL that is not a known one.
+    const testsupport::EnvironmentChanges environment = {L"PATH=" + onPath + L";" + CurrentPath(),
+                                                         L"WINEDLLOVERRIDES=version,uxtheme=n,b"};
+
+    EXPECT_EQ(Run(L"--install", work, environment),
+              versionLines + UninstallOfNothing() +
+                  InstallOfBoth(NewVersionFolder(base, base), versionFolder) + prompt);
+    ExpectInstalledIn(versionFolder);
+    EXPECT_EQ(Run(L"--uninstall", work, environment),
+              versionLines + UninstallOfBoth(versionFolder) + prompt);
+    ExpectNothingRegistered();
+    for (const auto& folder : {tool.folder(), work, onPath}) {
+        ExpectNothingPlantedRanIn(folder);
+    }
 }
