@@ -15,6 +15,14 @@ bool IsConsoleHandle(HANDLE handle) {
     return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
 }
 
+// The runtime reopens standard output on the console for writing only, and
+// such a handle answers no GetConsoleMode; writing nothing to it tells.
+bool IsConsoleOutputHandle(HANDLE handle) {
+    DWORD written = 0;
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
+           WriteConsoleW(handle, L"", 0, &written, nullptr);
+}
+
 HANDLE RuntimeHandle(std::FILE* stream) {
     return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
 }
@@ -56,7 +64,7 @@ bool StandardInputIsConsole() {
 }
 
 bool StandardOutputIsConsole() {
-    return IsConsoleHandle(RuntimeHandle(stdout));
+    return IsConsoleOutputHandle(RuntimeHandle(stdout));
 }
 
 void ReadOneKey() {

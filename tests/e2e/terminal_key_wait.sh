@@ -20,11 +20,14 @@ wait_for() {
 screen_shows() { tmux -L "$socket" capture-pane -p -t tool | grep -qF "$1"; }
 exited() { [ -s "$exit_file" ]; }
 
-# in_terminal COMMAND: runs the command in a fresh pane of a private tmux
+# in_terminal COMMAND: runs the command in the pane of a new private tmux
 # server (so that it inherits this shell's Wine settings), its exit code to
-# $exit_file.
+# $exit_file. The server of the run before goes.
+runs=0
 in_terminal() {
-    tmux -L "$socket" kill-server 2>/dev/null
+    [ $runs -gt 0 ] && tmux -L "$socket" kill-server 2>/dev/null
+    runs=$((runs + 1))
+    socket=rimkit-terminal-$$-$runs
     : > "$exit_file"
     tmux -L "$socket" new-session -d -s tool -x 160 -y 40 "$1; echo \$? > $exit_file; sleep 30"
 }
@@ -32,7 +35,6 @@ tool="timeout --foreground 120 $wine_loader 'C:\\Terminal\\rimkit_manager.exe'"
 
 mkdir -p "$WINEPREFIX/drive_c/Terminal"
 cp "$RIMKIT_MANAGER_EXE" "$WINEPREFIX/drive_c/Terminal/rimkit_manager.exe"
-socket=rimkit-terminal-$$
 exit_file=$(mktemp)
 out_file=$(mktemp)
 trap 'rm -f "$exit_file" "$out_file"' EXIT
