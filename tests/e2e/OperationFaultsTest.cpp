@@ -58,24 +58,18 @@ void ExpectNothingPlantedRanIn(const std::wstring& folder) {
 }
 
 // Wine prefers its own DLLs; like Windows with a DLL that is not a known one,
-// the tool is to find planted ones first. (Wine reads WINEDLLOVERRIDES from
-// its Unix environment only, so the load order goes into the registry.)
+// the tool is to find planted ones first. (Wine takes WINEDLLOVERRIDES from
+// its Unix environment only, so the tool's load order goes into the registry.)
 OnExit PreferPlantedLibrariesInTheTool() {
-    const std::wstring key = L"HKCU\\Software\\Wine\\AppDefaults\\rimkit_manager.exe";
     const std::wstring reg = L"C:\\windows\\system32\\reg.exe";
+    const std::wstring key = L"HKCU\\Software\\Wine\\AppDefaults\\rimkit_manager.exe";
     for (const auto& name : plantedLibraries) {
-        const auto run = testsupport::RunProgram(
-            reg, L"add " + key + L"\\DllOverrides /f /d native,builtin /v " +
-                     fs::path(name).stem().wstring());
-        EXPECT_EQ(run.exitCode, 0u);
+        const auto run = testsupport::RunProgram(reg, L"add " + key + L"\\DllOverrides /f /v " +
+                                                          fs::path(name).stem().wstring() +
+                                                          L" /d native,builtin");
+        EXPECT_EQ(run.exitCode, 0u) << run.output;
     }
-    return OnExit([=] {
-        try {
-            testsupport::RunProgram(reg, L"delete " + key + L" /f");
-        } catch (...) {
-            // A cleanup only; the suite's prefix goes when the suite ends.
-        }
-    });
+    return OnExit([=] { testsupport::RunProgram(reg, L"delete " + key + L" /f"); });
 }
 
 std::wstring CurrentPath() {
@@ -221,9 +215,8 @@ TEST_F(Operations, NothingPlantedBesideTheToolInTheCurrentFolderOrOnPathRuns) {
     for (const auto& folder : {tool.folder(), work, onPath}) {
         PlantIn(folder);
     }
-    // Native DLLs first, as Windows takes a DLL that is not a known one.
-    const testsupport::EnvironmentChanges environment = {L"PATH=" + onPath + L";" + CurrentPath(),
-                                                         L"WINEDLLOVERRIDES=version,uxtheme=n,b"};
+    const OnExit restoreLoadOrder = PreferPlantedLibrariesInTheTool();
+    const testsupport::EnvironmentChanges environment = {L"PATH=" + onPath + L";" + CurrentPath()};
 
     EXPECT_EQ(Run(L"--install", work, environment),
               versionLines + UninstallOfNothing() +
