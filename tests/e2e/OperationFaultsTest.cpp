@@ -26,33 +26,22 @@ Vexo::Platform::UniqueHandle HoldOpen(const std::wstring& path) {
                                                     nullptr, OPEN_EXISTING, 0, nullptr));
 }
 
-// Each leaves "<its path>.ran" when it runs (the DLLs: when they are loaded).
-const std::wstring plantedPrograms[] = {L"regsvr32.exe", L"regsvr32.com"};
-const std::wstring plantedScripts[] = {L"regsvr32.bat", L"regsvr32.cmd"};
-const std::wstring plantedLibraries[] = {L"version.dll", L"uxtheme.dll"};
+// Each leaves "<its path>.ran" when it runs (a DLL: when it is loaded). A
+// script has no build variable.
+const std::pair<std::wstring, const char*> plants[] = {{L"regsvr32.exe", "RIMKIT_PLANTED_PROGRAM"},
+                                                       {L"regsvr32.com", "RIMKIT_PLANTED_PROGRAM"},
+                                                       {L"regsvr32.bat", nullptr},
+                                                       {L"regsvr32.cmd", nullptr},
+                                                       {L"version.dll", "RIMKIT_PLANTED_LIBRARY"},
+                                                       {L"uxtheme.dll", "RIMKIT_PLANTED_LIBRARY"}};
 
 void PlantIn(const std::wstring& folder) {
     fs::create_directories(folder);
-    const auto copy = [&folder](const char* variable, const std::wstring& name) {
-        fs::copy_file(testsupport::BuildPath(variable), Join(folder, name),
-                      fs::copy_options::overwrite_existing);
-    };
-    for (const auto& name : plantedPrograms) {
-        copy("RIMKIT_PLANTED_PROGRAM", name);
-    }
-    for (const auto& name : plantedLibraries) {
-        copy("RIMKIT_PLANTED_LIBRARY", name);
-    }
-    for (const auto& name : plantedScripts) {
-        testsupport::WriteFileBytes(Join(folder, name), "@echo off\r\necho ran> \"%~f0.ran\"\r\n");
-    }
-}
-
-void ExpectNothingPlantedRanIn(const std::wstring& folder) {
-    for (const auto* names : {&plantedPrograms, &plantedScripts, &plantedLibraries}) {
-        for (const auto& name : *names) {
-            EXPECT_FALSE(testsupport::PathExists(Join(folder, name + L".ran")))
-                << Narrow(Join(folder, name)) << " ran";
+    for (const auto& [name, variable] : plants) {
+        if (variable == nullptr) {
+            testsupport::WriteFileBytes(Join(folder, name), "@echo ran> \"%~f0.ran\"\r\n");
+        } else {
+            fs::copy_file(testsupport::BuildPath(variable), Join(folder, name));
         }
     }
 }
@@ -63,19 +52,20 @@ void ExpectNothingPlantedRanIn(const std::wstring& folder) {
 OnExit PreferPlantedLibrariesInTheTool() {
     const std::wstring reg = L"C:\\windows\\system32\\reg.exe";
     const std::wstring key = L"HKCU\\Software\\Wine\\AppDefaults\\rimkit_manager.exe";
-    for (const auto& name : plantedLibraries) {
-        const auto run = testsupport::RunProgram(reg, L"add " + key + L"\\DllOverrides /f /v " +
-                                                          fs::path(name).stem().wstring() +
-                                                          L" /d native,builtin");
+    for (const auto* library : {L"version", L"uxtheme"}) {
+        const auto run = testsupport::RunProgram(
+            reg, L"add " + key + L"\\DllOverrides /f /d native,builtin /v " + library);
         EXPECT_EQ(run.exitCode, 0u) << run.output;
     }
     return OnExit([=] { testsupport::RunProgram(reg, L"delete " + key + L" /f"); });
 }
 
-std::wstring CurrentPath() {
+// Processes started from here find `folder` first on PATH.
+OnExit PutFirstOnPath(const std::wstring& folder) {
     std::wstring path(32767, L'\0');
     path.resize(GetEnvironmentVariableW(L"PATH", path.data(), static_cast<DWORD>(path.size())));
-    return path;
+    SetEnvironmentVariableW(L"PATH", (folder + L";" + path).c_str());
+    return OnExit([path] { SetEnvironmentVariableW(L"PATH", path.c_str()); });
 }
 
 std::string FolderLinesDefaultingToBase(const std::wstring& base) {
@@ -215,17 +205,19 @@ TEST_F(Operations, NothingPlantedBesideTheToolInTheCurrentFolderOrOnPathRuns) {
     for (const auto& folder : {tool.folder(), work, onPath}) {
         PlantIn(folder);
     }
-    const OnExit restoreLoadOrder = PreferPlantedLibrariesInTheTool();
-    const testsupport::EnvironmentChanges environment = {L"PATH=" + onPath + L";" + CurrentPath()};
+    const OnExit loadOrder = PreferPlantedLibrariesInTheTool();
+    const OnExit path = PutFirstOnPath(onPath);
 
-    EXPECT_EQ(Run(L"--install", work, environment),
+    EXPECT_EQ(Run(L"--install", work),
               versionLines + UninstallOfNothing() +
                   InstallOfBoth(NewVersionFolder(base, base), versionFolder) + prompt);
     ExpectInstalledIn(versionFolder);
-    EXPECT_EQ(Run(L"--uninstall", work, environment),
-              versionLines + UninstallOfBoth(versionFolder) + prompt);
+    EXPECT_EQ(Run(L"--uninstall", work), versionLines + UninstallOfBoth(versionFolder) + prompt);
     ExpectNothingRegistered();
     for (const auto& folder : {tool.folder(), work, onPath}) {
-        ExpectNothingPlantedRanIn(folder);
+        for (const auto& plant : plants) {
+            EXPECT_FALSE(testsupport::PathExists(Join(folder, plant.first + L".ran")))
+                << Narrow(Join(folder, plant.first)) << " ran";
+        }
     }
 }

@@ -104,9 +104,8 @@ protected:
         testsupport::RemoveTree(L"C:\\Ops\\Data");
     }
 
-    std::string Run(const std::wstring& arguments, const std::wstring& workingFolder = L"",
-                    const testsupport::EnvironmentChanges& environment = {}) const {
-        const RunResult run = tool.Run(arguments, workingFolder, environment);
+    std::string Run(const std::wstring& arguments, const std::wstring& workingFolder = L"") const {
+        const RunResult run = tool.Run(arguments, workingFolder);
         EXPECT_FALSE(run.timedOut);
         EXPECT_EQ(run.exitCode, 0u);
         return run.output;

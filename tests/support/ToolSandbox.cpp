@@ -6,7 +6,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 #include <thread>
@@ -32,41 +31,10 @@ std::string DrainPipe(HANDLE pipe) {
     return output;
 }
 
-std::wstring VariableName(const std::wstring& entry) {
-    return entry.substr(0, entry.find(L'=', 1)); // "=C:=C:\..." names "=C:"
-}
-
-// This process's environment block with `changes` in place of the variables
-// of the same names; empty when there are no changes.
-std::vector<wchar_t> EnvironmentBlock(const EnvironmentChanges& changes) {
-    if (changes.empty()) {
-        return {};
-    }
-    EnvironmentChanges entries = changes;
-    wchar_t* strings = GetEnvironmentStringsW();
-    for (const wchar_t* entry = strings; *entry != L'\0'; entry += wcslen(entry) + 1) {
-        const auto sameName = [name = VariableName(entry)](const std::wstring& change) {
-            return _wcsicmp(VariableName(change).c_str(), name.c_str()) == 0;
-        };
-        if (std::none_of(changes.begin(), changes.end(), sameName)) {
-            entries.emplace_back(entry);
-        }
-    }
-    FreeEnvironmentStringsW(strings);
-    std::vector<wchar_t> block;
-    for (const auto& entry : entries) {
-        block.insert(block.end(), entry.begin(), entry.end());
-        block.push_back(L'\0');
-    }
-    block.push_back(L'\0');
-    return block;
-}
-
 } // namespace
 
 RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
-                     unsigned timeoutSeconds, const std::wstring& workingFolder,
-                     const EnvironmentChanges& environment) {
+                     unsigned timeoutSeconds, const std::wstring& workingFolder) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE readEnd = nullptr;
     HANDLE writeEnd = nullptr;
@@ -92,10 +60,8 @@ RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
 
     PROCESS_INFORMATION process{};
     const wchar_t* folder = workingFolder.empty() ? nullptr : workingFolder.c_str();
-    std::vector<wchar_t> block = EnvironmentBlock(environment);
-    const BOOL started = CreateProcessW(
-        program.c_str(), mutableLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
-        block.empty() ? nullptr : block.data(), folder, &startup, &process);
+    const BOOL started = CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, TRUE,
+                                        0, nullptr, folder, &startup, &process);
     CloseHandle(writeEnd);
     CloseHandle(input);
     if (!started) {
@@ -129,9 +95,8 @@ ToolSandbox::ToolSandbox(std::wstring folder, const char* exeVariable)
                                std::filesystem::copy_options::overwrite_existing);
 }
 
-RunResult ToolSandbox::Run(const std::wstring& arguments, const std::wstring& workingFolder,
-                           const EnvironmentChanges& environment) const {
-    return RunProgram(exePath(), arguments, 300, workingFolder, environment);
+RunResult ToolSandbox::Run(const std::wstring& arguments, const std::wstring& workingFolder) const {
+    return RunProgram(exePath(), arguments, 300, workingFolder);
 }
 
 void RemoveTree(const std::wstring& folder) {
