@@ -4,15 +4,29 @@
 
 #include <cstdio>
 
+namespace {
+
+// Output sent to a file or a pipe is meant for a script or a log; taking it
+// to the console would leave the caller with nothing.
+void ReopenUnlessRedirected(std::FILE* stream, const char* device, const char* mode) {
+    if (!Vexo::Platform::IsRedirectedToFileOrPipe(stream)) {
+        Vexo::Platform::ReopenOnConsoleDevice(stream, device, mode);
+    }
+}
+
+} // namespace
+
 void OpenConsole() {
     Vexo::Platform::AllocateConsole();
-    Vexo::Platform::ReopenOnConsoleDevice(stdin, "CONIN$", "r");
-    Vexo::Platform::ReopenOnConsoleDevice(stderr, "CONOUT$", "w");
-    Vexo::Platform::ReopenOnConsoleDevice(stdout, "CONOUT$", "w");
+    ReopenUnlessRedirected(stdin, "CONIN$", "r");
+    ReopenUnlessRedirected(stderr, "CONOUT$", "w");
+    ReopenUnlessRedirected(stdout, "CONOUT$", "w");
 }
 
 void WaitForKeyPress() {
-    if (Vexo::Platform::StandardInputIsConsole()) {
+    // A prompt that went to a file or a pipe asks nobody; waiting would hang
+    // the script that captures the output.
+    if (Vexo::Platform::StandardInputIsConsole() && Vexo::Platform::StandardOutputIsConsole()) {
         Vexo::Platform::ReadOneKey();
     }
 }

@@ -15,6 +15,18 @@ bool IsConsoleHandle(HANDLE handle) {
     return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
 }
 
+// The runtime reopens standard output on the console for writing only, and
+// such a handle answers no GetConsoleMode; writing nothing to it tells.
+bool IsConsoleOutputHandle(HANDLE handle) {
+    DWORD written = 0;
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
+           WriteConsoleW(handle, L"", 0, &written, nullptr);
+}
+
+HANDLE RuntimeHandle(std::FILE* stream) {
+    return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+}
+
 // A console without a screen or keyboard behind it (a headless session) opens
 // but answers no console request; text written to it would be lost.
 bool IsWorkingConsoleDevice(const char* device) {
@@ -38,9 +50,21 @@ bool ReopenOnConsoleDevice(std::FILE* stream, const char* device, const char* mo
     return freopen_s(&reopened, device, mode, stream) == 0;
 }
 
+bool IsRedirectedToFileOrPipe(std::FILE* stream) {
+    const HANDLE handle = RuntimeHandle(stream);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const DWORD type = GetFileType(handle);
+    return type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE;
+}
+
 bool StandardInputIsConsole() {
-    const auto runtimeInput = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stdin)));
-    return IsConsoleHandle(runtimeInput) || IsConsoleHandle(GetStdHandle(STD_INPUT_HANDLE));
+    return IsConsoleHandle(RuntimeHandle(stdin)) || IsConsoleHandle(GetStdHandle(STD_INPUT_HANDLE));
+}
+
+bool StandardOutputIsConsole() {
+    return IsConsoleOutputHandle(RuntimeHandle(stdout));
 }
 
 void ReadOneKey() {

@@ -13,8 +13,15 @@ bool AllocateConsole();
 // device would lose everything written to the stream afterwards.
 bool ReopenOnConsoleDevice(std::FILE* stream, const char* device, const char* mode);
 
+// True when `stream` was sent to a file or a pipe by whoever started the
+// process: its handle is a disk file or a pipe.
+bool IsRedirectedToFileOrPipe(std::FILE* stream);
+
 // True when standard input is a console, so that a key press can come.
 bool StandardInputIsConsole();
+
+// True when standard output is a console, so that what is printed is seen.
+bool StandardOutputIsConsole();
 
 // Waits for one key press without echo and discards it.
 void ReadOneKey();

@@ -1,6 +1,7 @@
 #include "platform/Resources.h"
 
 #include "core/Text.h"
+#include "platform/UniqueModule.h"
 
 #include <windows.h>
 
@@ -16,6 +17,22 @@ std::wstring TypeName(ResourceType type) {
 
 Vexo::Error MakeError(std::string message) {
     return Vexo::Error(std::move(message), 0);
+}
+
+using VerQueryValueFunction = decltype(&VerQueryValueW);
+
+// version.dll is no known DLL: linked statically, or loaded by its bare
+// name, it would be taken from the tool's folder before the system's. Only
+// the system folder is searched here.
+Vexo::Platform::UniqueModule LoadVersionLibrary() {
+    return Vexo::Platform::UniqueModule(
+        LoadLibraryExW(L"version.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+}
+
+VerQueryValueFunction FindVerQueryValue(const Vexo::Platform::UniqueModule& library) {
+    const FARPROC found = GetProcAddress(library.get(), "VerQueryValueW");
+    // Through the generic function type, which converts to any other.
+    return reinterpret_cast<VerQueryValueFunction>(reinterpret_cast<void (*)()>(found));
 }
 
 } // namespace
@@ -52,10 +69,14 @@ Expected<Version> ReadVersion() {
     if (block == nullptr) {
         return MakeError("Unable to lock version information.");
     }
+    // Without the system's version.dll the root block cannot be queried.
+    const Vexo::Platform::UniqueModule library = LoadVersionLibrary();
+    const VerQueryValueFunction verQueryValue =
+        library.valid() ? FindVerQueryValue(library) : nullptr;
     VS_FIXEDFILEINFO* info = nullptr;
     UINT length = 0;
-    if (!VerQueryValueW(block, L"\\", reinterpret_cast<void**>(&info), &length) ||
-        info == nullptr) {
+    if (verQueryValue == nullptr ||
+        !verQueryValue(block, L"\\", reinterpret_cast<void**>(&info), &length) || info == nullptr) {
         return MakeError("VerQueryValue failed.");
     }
     return Version{HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),

@@ -1,6 +1,7 @@
 #include "platform/ServerRegistration.h"
 
 #include "log/Log.h"
+#include "platform/SystemFolder.h"
 #include "platform/UniqueHandle.h"
 
 #include <windows.h>
@@ -19,6 +20,14 @@ constexpr DWORD regsvr32TimeoutMilliseconds = 60 * 1000;
 } // namespace
 
 bool RunRegsvr32(std::wstring path, const std::wstring& arguments) {
+    // By its full path: the bare name would be looked up in the current
+    // folder and along PATH first, where anyone may have put a regsvr32 of
+    // their own for this elevated process to run.
+    const auto systemFolder = Vexo::Platform::SystemFolder();
+    if (!systemFolder) {
+        return false;
+    }
+    const std::wstring regsvr32 = *systemFolder + L"\\regsvr32.exe";
     const std::wstring parameters = arguments + L" \"" + path.c_str() + L"\"";
 
     SHELLEXECUTEINFOW info{};
@@ -30,7 +39,7 @@ bool RunRegsvr32(std::wstring path, const std::wstring& arguments) {
                  SEE_MASK_WAITFORINPUTIDLE | SEE_MASK_NOCLOSEPROCESS;
     info.hwnd = nullptr;
     info.lpVerb = nullptr;
-    info.lpFile = L"regsvr32";
+    info.lpFile = regsvr32.c_str();
     info.lpParameters = parameters.c_str();
     info.lpDirectory = nullptr;
     info.nShow = SW_HIDE;

@@ -8,7 +8,7 @@
 extern const std::wstring registerArguments;   // "/s"
 extern const std::wstring unregisterArguments; // "/s /u"
 
-// Has regsvr32 (found on the search path) register or unregister the DLL at
+// Has the system folder's regsvr32 register or unregister the DLL at
 // `path` (used up to its first NUL), hidden, and waits for it, at most 60
 // seconds. True only when regsvr32 ran and exited with 0.
 bool RunRegsvr32(std::wstring path, const std::wstring& arguments);

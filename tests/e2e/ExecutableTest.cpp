@@ -1,6 +1,7 @@
 // What the built files carry: the tool's subsystem, resources and manifest,
-// and an import table of system DLLs only, so that the tool and the stand-in
-// DLLs run on a clean Windows without any compiler runtime.
+// and an import table of known system DLLs only, so that the tool and the
+// stand-in DLLs run on a clean Windows without any compiler runtime, and no
+// DLL planted next to them is loaded in place of a system one.
 #include "support/Environment.h"
 
 #include "core/Text.h"
@@ -94,9 +95,9 @@ private:
     std::size_t m_sectionCount = 0;
 };
 
-const std::set<std::string> systemDlls = {"kernel32.dll", "msvcrt.dll",  "advapi32.dll",
-                                          "shell32.dll",  "version.dll", "ole32.dll",
-                                          "user32.dll"};
+// Known DLLs only, which Windows never takes from the program's own folder.
+const std::set<std::string> systemDlls = {"kernel32.dll", "msvcrt.dll", "advapi32.dll",
+                                          "shell32.dll",  "ole32.dll",  "user32.dll"};
 
 // The tool's own resources, read without running it.
 class ResourceFile {

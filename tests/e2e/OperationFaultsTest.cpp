@@ -1,8 +1,10 @@
 // Install and uninstall when something is in the way: a DLL held open, a
 // registration that fails, a registered file that is gone, registrations in
-// two folders, no folder to install into, a missing payload.
+// two folders, no folder to install into, a missing payload, programs and
+// DLLs planted where the tool might look for its own.
 #include "e2e/OperationsFixture.h"
 
+#include "core/OnExit.h"
 #include "platform/UniqueHandle.h"
 
 using namespace operations;
@@ -22,6 +24,48 @@ void RegisterCopy(const char* variable, const std::wstring& path) {
 Vexo::Platform::UniqueHandle HoldOpen(const std::wstring& path) {
     return Vexo::Platform::UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
                                                     nullptr, OPEN_EXISTING, 0, nullptr));
+}
+
+// Each leaves "<its path>.ran" when it runs (a DLL: when it is loaded). A
+// script has no build variable.
+const std::pair<std::wstring, const char*> plants[] = {{L"regsvr32.exe", "RIMKIT_PLANTED_PROGRAM"},
+                                                       {L"regsvr32.com", "RIMKIT_PLANTED_PROGRAM"},
+                                                       {L"regsvr32.bat", nullptr},
+                                                       {L"regsvr32.cmd", nullptr},
+                                                       {L"version.dll", "RIMKIT_PLANTED_LIBRARY"},
+                                                       {L"uxtheme.dll", "RIMKIT_PLANTED_LIBRARY"}};
+
+void PlantIn(const std::wstring& folder) {
+    fs::create_directories(folder);
+    for (const auto& [name, variable] : plants) {
+        if (variable == nullptr) {
+            testsupport::WriteFileBytes(Join(folder, name), "@echo ran> \"%~f0.ran\"\r\n");
+        } else {
+            fs::copy_file(testsupport::BuildPath(variable), Join(folder, name));
+        }
+    }
+}
+
+// Wine prefers its own DLLs; like Windows with a DLL that is not a known one,
+// the tool is to find planted ones first. (Wine takes WINEDLLOVERRIDES from
+// its Unix environment only, so the tool's load order goes into the registry.)
+OnExit PreferPlantedLibrariesInTheTool() {
+    const std::wstring reg = L"C:\\windows\\system32\\reg.exe";
+    const std::wstring key = L"HKCU\\Software\\Wine\\AppDefaults\\rimkit_manager.exe";
+    for (const auto* library : {L"version", L"uxtheme"}) {
+        const auto run = testsupport::RunProgram(
+            reg, L"add " + key + L"\\DllOverrides /f /d native,builtin /v " + library);
+        EXPECT_EQ(run.exitCode, 0u) << run.output;
+    }
+    return OnExit([=] { testsupport::RunProgram(reg, L"delete " + key + L" /f"); });
+}
+
+// Processes started from here find `folder` first on PATH.
+OnExit PutFirstOnPath(const std::wstring& folder) {
+    std::wstring path(32767, L'\0');
+    path.resize(GetEnvironmentVariableW(L"PATH", path.data(), static_cast<DWORD>(path.size())));
+    SetEnvironmentVariableW(L"PATH", (folder + L";" + path).c_str());
+    return OnExit([path] { SetEnvironmentVariableW(L"PATH", path.c_str()); });
 }
 
 std::string FolderLinesDefaultingToBase(const std::wstring& base) {
@@ -153,4 +197,27 @@ TEST_F(Operations, ToolWithoutThe32BitPayloadStillInstallsThe64BitDll) {
                   Info("Exiting install") + prompt);
     EXPECT_EQ(ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey), x64);
     EXPECT_FALSE(ReadDefaultString(RegistryView::Bits32, testsupport::sdkServerBinaryKey));
+}
+
+TEST_F(Operations, NothingPlantedBesideTheToolInTheCurrentFolderOrOnPathRuns) {
+    const std::wstring work = L"C:\\Ops\\Data\\Work";
+    const std::wstring onPath = L"C:\\Ops\\Data\\On path";
+    for (const auto& folder : {tool.folder(), work, onPath}) {
+        PlantIn(folder);
+    }
+    const OnExit loadOrder = PreferPlantedLibrariesInTheTool();
+    const OnExit path = PutFirstOnPath(onPath);
+
+    EXPECT_EQ(Run(L"--install", work),
+              versionLines + UninstallOfNothing() +
+                  InstallOfBoth(NewVersionFolder(base, base), versionFolder) + prompt);
+    ExpectInstalledIn(versionFolder);
+    EXPECT_EQ(Run(L"--uninstall", work), versionLines + UninstallOfBoth(versionFolder) + prompt);
+    ExpectNothingRegistered();
+    for (const auto& folder : {tool.folder(), work, onPath}) {
+        for (const auto& plant : plants) {
+            EXPECT_FALSE(testsupport::PathExists(Join(folder, plant.first + L".ran")))
+                << Narrow(Join(folder, plant.first)) << " ran";
+        }
+    }
 }

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # In a real terminal the tool shows its lines, then waits after
 # "Press any key to exit." until a key comes, and ends with 0 when one does.
+# With its output sent to a file, the file gets every line and the prompt,
+# and the tool ends without waiting.
 # Runs inside the suite's Wine prefix (scripts/wine-suite sets it up).
 set -u
 . "$RIMKIT_SOURCE_DIR/scripts/lib/wine.sh"
@@ -18,15 +20,42 @@ wait_for() {
 screen_shows() { tmux -L "$socket" capture-pane -p -t tool | grep -qF "$1"; }
 exited() { [ -s "$exit_file" ]; }
 
+# in_terminal COMMAND: runs the command in the pane of a new private tmux
+# server (so that it inherits this shell's Wine settings), its exit code to
+# $exit_file. The server of the run before goes.
+runs=0
+in_terminal() {
+    [ $runs -gt 0 ] && tmux -L "$socket" kill-server 2>/dev/null
+    runs=$((runs + 1))
+    socket=rimkit-terminal-$$-$runs
+    : > "$exit_file"
+    tmux -L "$socket" new-session -d -s tool -x 160 -y 40 "$1; echo \$? > $exit_file; sleep 30"
+}
+tool="timeout --foreground 120 $wine_loader 'C:\\Terminal\\rimkit_manager.exe'"
+
 mkdir -p "$WINEPREFIX/drive_c/Terminal"
 cp "$RIMKIT_MANAGER_EXE" "$WINEPREFIX/drive_c/Terminal/rimkit_manager.exe"
-socket=rimkit-terminal-$$
 exit_file=$(mktemp)
-trap 'rm -f "$exit_file"' EXIT
+out_file=$(mktemp)
+trap 'rm -f "$exit_file" "$out_file"' EXIT
 
-# A private tmux server, so the pane inherits this shell's Wine settings.
-tmux -L "$socket" new-session -d -s tool -x 160 -y 40 \
-    "timeout --foreground 120 $wine_loader 'C:\\Terminal\\rimkit_manager.exe' --console; echo \$? > $exit_file; sleep 30"
+# Sent to a file: whole log and prompt there, no wait for a key.
+in_terminal "$tool --console > $out_file"
+wait_for 60 exited || fail "--console > file waited for a key"
+[ "$(cat "$exit_file")" = 0 ] || fail "--console > file: exit code $(cat "$exit_file")"
+[ "$(cat "$out_file")" = "$(printf 'Info: Console logging enabled.\r\nInfo: v9.1.1\r\nInfo: \r\nPress any key to exit.\r')" ] ||
+    fail "--console > file holds: $(cat -A "$out_file")"
+in_terminal "$tool --status > $out_file"
+wait_for 60 exited || fail "--status > file waited for a key"
+[ "$(cat "$exit_file")" = 0 ] || fail "--status > file: exit code $(cat "$exit_file")"
+[ "$(head -n 2 "$out_file")" = "$(printf 'Info: Console logging enabled.\r\nInfo: v9.1.1\r')" ] &&
+    grep -qF 'Info: Status: Rimkit 32bit DLL: Not installed' "$out_file" &&
+    grep -qF 'Info: Status: Rimkit 64bit DLL: Not installed' "$out_file" &&
+    [ "$(tail -n 1 "$out_file")" = "$(printf 'Press any key to exit.\r')" ] &&
+    [ "$(wc -l < "$out_file")" = 14 ] || fail "--status > file holds: $(cat -A "$out_file")"
+
+# Nothing redirected: the lines on the screen, and a wait for a key.
+in_terminal "$tool --console"
 
 wait_for 90 screen_shows "Press any key to exit." || fail "no prompt on the screen"
 for line in "Info: Console logging enabled." "Info: v9.1.1"; do
@@ -39,4 +68,4 @@ tmux -L "$socket" send-keys -t tool x
 wait_for 30 exited || fail "the tool did not end after a key press"
 [ "$(cat "$exit_file")" = 0 ] || fail "exit code $(cat "$exit_file"), expected 0"
 tmux -L "$socket" kill-server
-echo "PASS: waits for a key in a terminal and ends with 0 when one is pressed"
+echo "PASS: output sent to a file stays there without a wait; in a terminal the tool waits for a key and ends with 0 when one is pressed"
