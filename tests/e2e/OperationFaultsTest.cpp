@@ -1,9 +1,15 @@
-// Install and uninstall when something is in the way: a DLL held open, a
-// registration that fails, a registered file that is gone, registrations in
-// two folders, no folder to install into, a missing payload.
+// Install and uninstall when something is in the way: a DLL held open or in
+// use, a registration that fails, a registered file that is gone or foreign,
+// registrations in two folders, no folder to install into, a missing payload,
+// another run at the same time.
 #include "e2e/OperationsFixture.h"
 
+#include "app/RunLock.h"
 #include "platform/UniqueHandle.h"
+
+#include <functional>
+#include <memory>
+#include <thread>
 
 using namespace operations;
 
@@ -22,6 +28,27 @@ void RegisterCopy(const char* variable, const std::wstring& path) {
 Vexo::Platform::UniqueHandle HoldOpen(const std::wstring& path) {
     return Vexo::Platform::UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
                                                     nullptr, OPEN_EXISTING, 0, nullptr));
+}
+
+// Keeps regsvr32 from being found until the guard ends.
+std::shared_ptr<void> HideRegsvr32() {
+    static const std::wstring tool = L"C:\\windows\\system32\\regsvr32.exe";
+    static const std::wstring hidden = tool + L".hidden";
+    if (!MoveFileW(tool.c_str(), hidden.c_str())) {
+        throw std::runtime_error("cannot hide regsvr32");
+    }
+    return std::shared_ptr<void>(nullptr, [](void*) { MoveFileW(hidden.c_str(), tool.c_str()); });
+}
+
+// Holds a file open for reading and writing; others may only read or delete it.
+std::shared_ptr<void> HoldForWriting(const std::wstring& path) {
+    return std::make_shared<Vexo::Platform::UniqueHandle>(
+        CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr));
+}
+
+std::string Written(const std::string& path, const char* payload) {
+    return Info("Written: " + path + " bytes: " + std::to_string(PayloadBytes(payload).size()));
 }
 
 std::string FolderLinesDefaultingToBase(const std::wstring& base) {
@@ -153,4 +180,227 @@ TEST_F(Operations, ToolWithoutThe32BitPayloadStillInstallsThe64BitDll) {
                   Info("Exiting install") + prompt);
     EXPECT_EQ(ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey), x64);
     EXPECT_FALSE(ReadDefaultString(RegistryView::Bits32, testsupport::sdkServerBinaryKey));
+}
+
+TEST_F(Operations, ReinstallWhoseRegistrationFailsKeepsTheRegisteredDlls) {
+    // A busy version folder keeps the DLLs in the base folder.
+    fs::create_directories(versionFolder);
+    testsupport::WriteFileBytes(versionFolder + L"\\notes.txt", "mine");
+    const std::string x64 = Narrow(Join(base, x64Name));
+    const std::string x86 = Narrow(Join(base, x86Name));
+    const std::string uninstall = versionLines + Info("Starting uninstall") +
+                                  Info("Initialize COM") +
+                                  Error("Unable to unregister: " + x86 + " with args: /s /u");
+    const std::string install = Info("Uninitialize COM") + Info("Exiting uninstall") +
+                                Info("Starting install") + Info("Initialize COM") +
+                                FolderLinesDefaultingToBase(base) +
+                                Written(x64, "RIMKIT_PAYLOAD_X64");
+    const std::string end = Info("Exiting install") + prompt;
+    const struct {
+        std::function<std::shared_ptr<void>()> disturb;
+        std::string log;
+    } cases[] = {
+        {HideRegsvr32, uninstall + Error("Unable to unregister: " + x64 + " with args: /s /u") +
+                           install + Written(x86, "RIMKIT_PAYLOAD_X86") +
+                           Error("Unable to register: " + x64 + " with args: /s") +
+                           Error("Unable to register: " + x86 + " with args: /s") +
+                           Info("Uninitialize COM") +
+                           Warning("Not deleted, still registered: " + x64) +
+                           Warning("Not deleted, still registered: " + x86) + end},
+        {[this] { return HoldForWriting(Join(base, x86Name)); },
+         uninstall + Info("Unregistered: " + x64) + Info("Deleted: " + x64) +
+             Error("RemoveParentFolder(): Unable to remove folder C:\\Ops\\Rimkit Manager") +
+             install + Warning("Could not write: " + x86 + " unable to extract file.") +
+             Info("Adding " + x86 + " to the register list so that something will be registered.") +
+             Info("Registered: " + x64) + Error("Unable to register: " + x86 + " with args: /s") +
+             Info("Uninitialize COM") + Warning("Not deleted, still registered: " + x86) + end},
+    };
+    for (const auto& test : cases) {
+        Run(L"--install");
+        const auto disturbance = test.disturb();
+        EXPECT_EQ(Run(L"--install"), test.log);
+        ExpectInstalledIn(base);
+        EXPECT_EQ(Run(L"--status"), StatusOf("Installed at: " + x86, "Installed at: " + x64));
+    }
+}
+
+TEST_F(Operations, DllInUseDuringAReinstallGoesAtTheNextRestart) {
+    Run(L"--install");
+    const std::wstring busy = Join(versionFolder, x64Name);
+    std::unique_ptr<std::remove_pointer_t<HMODULE>, decltype(&FreeLibrary)> user(
+        LoadLibraryW(busy.c_str()), FreeLibrary);
+    ASSERT_TRUE(user);
+
+    EXPECT_EQ(Run(L"--install"),
+              versionLines + Info("Starting uninstall") + Info("Initialize COM") +
+                  Info("Unregistered: " + Narrow(Join(versionFolder, x86Name))) +
+                  Info("Unregistered: " + Narrow(busy)) +
+                  Info("Deleted: " + Narrow(Join(versionFolder, x86Name))) +
+                  Error("Delete: Failed: " + Narrow(busy)) +
+                  Error("RemoveParentFolder(): Unable to remove folder " + Narrow(versionFolder)) +
+                  Info("Uninitialize COM") + Info("Exiting uninstall") +
+                  InstallOfBoth(FolderLinesDefaultingToBase(base), base) + Scheduled(busy) +
+                  Scheduled(versionFolder) + prompt);
+    ExpectInstalledIn(base);
+
+    user.reset();
+    testsupport::RunProgram(L"C:\\windows\\system32\\wineboot.exe", L"-r");
+    EXPECT_FALSE(testsupport::PathExists(versionFolder));
+    ExpectInstalledIn(base);
+
+    const std::string baseStays =
+        Error("RemoveParentFolder(): Unable to remove folder C:\\Ops\\Rimkit Manager");
+    EXPECT_EQ(Run(L"--install"), versionLines + UninstallOfBoth(base, baseStays) +
+                                     InstallOfBoth(NewVersionFolder(base, base), versionFolder) +
+                                     prompt);
+    ExpectInstalledIn(versionFolder);
+    EXPECT_TRUE(DllsIn(base).empty());
+}
+
+TEST_F(Operations, UninstallLeavesAloneWhatIsNotAnSdkFile) {
+    const std::wstring data = L"C:\\Ops\\Data";
+    const std::wstring work = data + L"\\Work";
+    const std::wstring system = data + L"\\System\\quartz.dll";
+    const std::wstring folder = data + L"\\Empty\\";
+    const std::wstring relative = L"tools\\" + x86Name;
+    const std::wstring same = data + L"\\Same\\" + x64Name;
+    // What regsvr32 /u of quartz.dll would remove.
+    const std::wstring quartzClass =
+        L"SOFTWARE\\Classes\\CLSID\\{E436EBB3-524F-11CE-9F53-0020AF0BA770}";
+    const std::string begin = versionLines + Info("Starting uninstall") + Info("Initialize COM");
+    const std::string none32 = Info("Found: Rimkit 32bit DLL not installed.");
+    const std::string none64 = Info("Found: Rimkit  64bit DLL not installed.");
+    const std::string noFiles = Error("RemoveParentFolder(): No files to check.");
+    const std::string end = Info("Uninitialize COM") + Info("Exiting uninstall") + prompt;
+    using Path = std::optional<std::wstring>;
+    const struct {
+        Path registered32, registered64;
+        std::string log;
+        Path after32, after64;
+        std::wstring kept;
+    } cases[] = {
+        {{},
+         system,
+         begin + none32 + Error("Not an SDK file, left alone: " + Narrow(system)) + noFiles + end,
+         {},
+         system,
+         system},
+        {folder,
+         {},
+         begin + none64 + Error("Not an SDK file, left alone: " + Narrow(folder)) + noFiles + end,
+         folder,
+         {},
+         folder},
+        {relative,
+         {},
+         begin + none64 + Error("Unable to unregister: " + Narrow(relative) + " with args: /s /u") +
+             end,
+         relative,
+         {},
+         work + L"\\tools"},
+        // The 64-bit DLL's unregistration clears only the 64-bit view.
+        {same,
+         same,
+         begin + Info("Unregistered: " + Narrow(same)) + Info("Deleted: " + Narrow(same)) + end,
+         same,
+         {},
+         data},
+    };
+    for (const auto& test : cases) {
+        RemoveRegistrations();
+        testsupport::RemoveTree(data);
+        fs::create_directories(work + L"\\tools");
+        fs::create_directories(folder);
+        fs::create_directories(fs::path(system).parent_path());
+        fs::copy_file(L"C:\\windows\\system32\\quartz.dll", system);
+        if (test.registered64 == same) {
+            RegisterCopy("RIMKIT_STANDIN_X64", same);
+        } else if (test.registered64) {
+            testsupport::SetDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey,
+                                          *test.registered64);
+        }
+        if (test.registered32) {
+            testsupport::SetDefaultString(RegistryView::Bits32, testsupport::sdkServerBinaryKey,
+                                          *test.registered32);
+        }
+
+        EXPECT_EQ(Run(L"-u", work), test.log);
+        EXPECT_EQ(ReadDefaultString(RegistryView::Bits32, testsupport::sdkServerBinaryKey),
+                  test.after32);
+        EXPECT_EQ(ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey),
+                  test.after64);
+        if (test.kept.empty()) {
+            EXPECT_FALSE(testsupport::PathExists(fs::path(same).parent_path().wstring()));
+        } else {
+            EXPECT_TRUE(testsupport::PathExists(test.kept));
+        }
+        EXPECT_TRUE(testsupport::PathExists(system));
+        EXPECT_TRUE(testsupport::KeyExists(RegistryView::Bits64, quartzClass));
+    }
+}
+
+// Two runs of the tool started at the same moment; their logs in start order.
+std::pair<std::string, std::string> RunTogether(const ToolSandbox& tool, const std::wstring& first,
+                                                const std::wstring& second) {
+    std::string secondLog;
+    std::thread other([&] { secondLog = tool.Run(second).output; });
+    std::string firstLog = tool.Run(first).output;
+    other.join();
+    return {firstLog, secondLog};
+}
+
+TEST_F(Operations, InstallsStartedTogetherRunOneAfterTheOther) {
+    const std::string install = InstallOfBoth(NewVersionFolder(base, base), versionFolder) + prompt;
+    const std::string alone = versionLines + UninstallOfNothing() + install;
+    const std::string afterIt = versionLines + waiting + UninstallOfBoth(versionFolder) + install;
+    for (int trial = 0; trial < 5; ++trial) {
+        RemoveRegistrations();
+        testsupport::RemoveTree(versionFolder);
+        const auto [one, two] = RunTogether(tool, L"--install", L"--install");
+        EXPECT_TRUE((one == alone && two == afterIt) || (one == afterIt && two == alone))
+            << one << "\n----\n"
+            << two;
+        ExpectInstalledIn(versionFolder);
+        EXPECT_EQ(DllsIn(versionFolder), (std::vector<std::wstring>{x64Name, x86Name}));
+        EXPECT_TRUE(DllsIn(base).empty());
+    }
+}
+
+TEST_F(Operations, InstallRacingUninstallEndsWhole) {
+    const std::string install = InstallOfBoth(NewVersionFolder(base, base), versionFolder) + prompt;
+    Run(L"--install");
+    for (int trial = 0; trial < 3; ++trial) {
+        const auto [installLog, uninstallLog] = RunTogether(tool, L"--install", L"--uninstall");
+        if (uninstallLog.find(waiting) != std::string::npos) {
+            EXPECT_EQ(installLog, versionLines + UninstallOfBoth(versionFolder) + install);
+            EXPECT_EQ(uninstallLog,
+                      versionLines + waiting + UninstallOfBoth(versionFolder) + prompt);
+            ExpectNothingRegistered();
+            EXPECT_FALSE(testsupport::PathExists(versionFolder));
+            Run(L"--install");
+        } else {
+            EXPECT_EQ(uninstallLog, versionLines + UninstallOfBoth(versionFolder) + prompt);
+            EXPECT_EQ(installLog, versionLines + waiting + UninstallOfNothing() + install);
+        }
+        ExpectInstalledIn(versionFolder);
+        EXPECT_TRUE(DllsIn(base).empty());
+    }
+}
+
+TEST_F(Operations, HeldRunLockMakesARunWaitAndAnAbandonedOneDoesNot) {
+    const std::string install = InstallOfBoth(NewVersionFolder(base, base), versionFolder) + prompt;
+    Vexo::Platform::UniqueHandle lock(CreateMutexW(nullptr, FALSE, runLockName));
+    ASSERT_EQ(WaitForSingleObject(lock.get(), 0), WAIT_OBJECT_0);
+    std::string waited;
+    std::thread run([&] { waited = tool.Run(L"--install").output; });
+    Sleep(3000);
+    EXPECT_FALSE(testsupport::PathExists(versionFolder));
+    ReleaseMutex(lock.get());
+    run.join();
+    EXPECT_EQ(waited, versionLines + waiting + UninstallOfNothing() + install);
+
+    // Its owner ends without releasing it, as a run that dies would.
+    std::thread([&lock] { WaitForSingleObject(lock.get(), 0); }).join();
+    EXPECT_EQ(Run(L"--install"), versionLines + UninstallOfBoth(versionFolder) + install);
+    ExpectInstalledIn(versionFolder);
 }
