@@ -404,3 +404,28 @@ TEST_F(Operations, HeldRunLockMakesARunWaitAndAnAbandonedOneDoesNot) {
     EXPECT_EQ(Run(L"--install"), versionLines + UninstallOfBoth(versionFolder) + install);
     ExpectInstalledIn(versionFolder);
 }
+
+TEST_F(Operations, FailedReinstallIntoTheCurrentFolderOfADriveKeepsTheRegisteredDlls) {
+    // Registrations hold full paths; the install names the same files "C:...".
+    const std::wstring work = L"C:\\Ops\\Data\\Work";
+    fs::create_directories(work + L"\\9_1_1\\busy");
+    Run(L"--install --path C:", work);
+    ExpectInstalledIn(work);
+    const auto hidden = HideRegsvr32();
+    const std::string x64 = "C:" + Narrow(x64Name);
+    const std::string x86 = "C:" + Narrow(x86Name);
+
+    EXPECT_EQ(
+        Run(L"--install --path C:", work),
+        versionLines + Info("Starting uninstall") + Info("Initialize COM") +
+            Error("Unable to unregister: " + Narrow(Join(work, x86Name)) + " with args: /s /u") +
+            Error("Unable to unregister: " + Narrow(Join(work, x64Name)) + " with args: /s /u") +
+            Info("Uninitialize COM") + Info("Exiting uninstall") + Info("Starting install") +
+            Info("Initialize COM") + FolderLinesDefaultingToBase(L"C:") +
+            Written(x64, "RIMKIT_PAYLOAD_X64") + Written(x86, "RIMKIT_PAYLOAD_X86") +
+            Error("Unable to register: " + x64 + " with args: /s") +
+            Error("Unable to register: " + x86 + " with args: /s") + Info("Uninitialize COM") +
+            Warning("Not deleted, still registered: " + x64) +
+            Warning("Not deleted, still registered: " + x86) + Info("Exiting install") + prompt);
+    ExpectInstalledIn(work);
+}
