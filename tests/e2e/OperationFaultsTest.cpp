@@ -183,44 +183,64 @@ TEST_F(Operations, ToolWithoutThe32BitPayloadStillInstallsThe64BitDll) {
 }
 
 TEST_F(Operations, ReinstallWhoseRegistrationFailsKeepsTheRegisteredDlls) {
-    // A busy version folder keeps the DLLs in the base folder.
-    fs::create_directories(versionFolder);
-    testsupport::WriteFileBytes(versionFolder + L"\\notes.txt", "mine");
+    // Busy version folders keep the DLLs in the base folder, the tool's own or
+    // the current folder of drive C:, where the install names them "C:...".
+    const std::wstring work = L"C:\\Ops\\Data\\Work";
+    fs::create_directories(versionFolder + L"\\busy");
+    fs::create_directories(work + L"\\9_1_1\\busy");
+    const auto reinstall = [](const std::wstring& registered, const std::wstring& typed,
+                              const std::string& unregister, const std::string& registration) {
+        return versionLines + Info("Starting uninstall") + Info("Initialize COM") +
+               Error("Unable to unregister: " + Narrow(Join(registered, x86Name)) +
+                     " with args: /s /u") +
+               unregister + Info("Uninitialize COM") + Info("Exiting uninstall") +
+               Info("Starting install") + Info("Initialize COM") +
+               FolderLinesDefaultingToBase(typed) +
+               Written(Narrow(Join(typed, x64Name)), "RIMKIT_PAYLOAD_X64") + registration +
+               Info("Exiting install") + prompt;
+    };
+    const auto withoutRegsvr32 = [&](const std::wstring& registered, const std::wstring& typed) {
+        const std::string x64 = Narrow(Join(typed, x64Name));
+        const std::string x86 = Narrow(Join(typed, x86Name));
+        return reinstall(registered, typed,
+                         Error("Unable to unregister: " + Narrow(Join(registered, x64Name)) +
+                               " with args: /s /u"),
+                         Written(x86, "RIMKIT_PAYLOAD_X86") +
+                             Error("Unable to register: " + x64 + " with args: /s") +
+                             Error("Unable to register: " + x86 + " with args: /s") +
+                             Info("Uninitialize COM") +
+                             Warning("Not deleted, still registered: " + x64) +
+                             Warning("Not deleted, still registered: " + x86));
+    };
     const std::string x64 = Narrow(Join(base, x64Name));
     const std::string x86 = Narrow(Join(base, x86Name));
-    const std::string uninstall = versionLines + Info("Starting uninstall") +
-                                  Info("Initialize COM") +
-                                  Error("Unable to unregister: " + x86 + " with args: /s /u");
-    const std::string install = Info("Uninitialize COM") + Info("Exiting uninstall") +
-                                Info("Starting install") + Info("Initialize COM") +
-                                FolderLinesDefaultingToBase(base) +
-                                Written(x64, "RIMKIT_PAYLOAD_X64");
-    const std::string end = Info("Exiting install") + prompt;
     const struct {
         std::function<std::shared_ptr<void>()> disturb;
+        std::wstring arguments, folder;
         std::string log;
     } cases[] = {
-        {HideRegsvr32, uninstall + Error("Unable to unregister: " + x64 + " with args: /s /u") +
-                           install + Written(x86, "RIMKIT_PAYLOAD_X86") +
-                           Error("Unable to register: " + x64 + " with args: /s") +
-                           Error("Unable to register: " + x86 + " with args: /s") +
-                           Info("Uninitialize COM") +
-                           Warning("Not deleted, still registered: " + x64) +
-                           Warning("Not deleted, still registered: " + x86) + end},
-        {[this] { return HoldForWriting(Join(base, x86Name)); },
-         uninstall + Info("Unregistered: " + x64) + Info("Deleted: " + x64) +
-             Error("RemoveParentFolder(): Unable to remove folder C:\\Ops\\Rimkit Manager") +
-             install + Warning("Could not write: " + x86 + " unable to extract file.") +
-             Info("Adding " + x86 + " to the register list so that something will be registered.") +
-             Info("Registered: " + x64) + Error("Unable to register: " + x86 + " with args: /s") +
-             Info("Uninitialize COM") + Warning("Not deleted, still registered: " + x86) + end},
+        {HideRegsvr32, L"--install", base, withoutRegsvr32(base, base)},
+        {HideRegsvr32, L"--install --path C:", work, withoutRegsvr32(work, L"C:")},
+        {[this] { return HoldForWriting(Join(base, x86Name)); }, L"--install", base,
+         reinstall(
+             base, base,
+             Info("Unregistered: " + x64) + Info("Deleted: " + x64) +
+                 Error("RemoveParentFolder(): Unable to remove folder C:\\Ops\\Rimkit Manager"),
+             Warning("Could not write: " + x86 + " unable to extract file.") +
+                 Info("Adding " + x86 +
+                      " to the register list so that something will be registered.") +
+                 Info("Registered: " + x64) +
+                 Error("Unable to register: " + x86 + " with args: /s") + Info("Uninitialize COM") +
+                 Warning("Not deleted, still registered: " + x86))},
     };
     for (const auto& test : cases) {
-        Run(L"--install");
+        Run(test.arguments, work);
         const auto disturbance = test.disturb();
-        EXPECT_EQ(Run(L"--install"), test.log);
-        ExpectInstalledIn(base);
-        EXPECT_EQ(Run(L"--status"), StatusOf("Installed at: " + x86, "Installed at: " + x64));
+        EXPECT_EQ(Run(test.arguments, work), test.log);
+        ExpectInstalledIn(test.folder);
+        EXPECT_EQ(Run(L"--status"),
+                  StatusOf("Installed at: " + Narrow(Join(test.folder, x86Name)),
+                           "Installed at: " + Narrow(Join(test.folder, x64Name))));
     }
 }
 
@@ -259,132 +279,115 @@ TEST_F(Operations, DllInUseDuringAReinstallGoesAtTheNextRestart) {
 
 TEST_F(Operations, UninstallLeavesAloneWhatIsNotAnSdkFile) {
     const std::wstring data = L"C:\\Ops\\Data";
-    const std::wstring work = data + L"\\Work";
-    const std::wstring system = data + L"\\System\\quartz.dll";
+    const std::wstring system = data + L"\\System\\quartz.dll"; // a copy: nothing real at risk
     const std::wstring folder = data + L"\\Empty\\";
     const std::wstring relative = L"tools\\" + x86Name;
     const std::wstring same = data + L"\\Same\\" + x64Name;
-    // What regsvr32 /u of quartz.dll would remove.
+    // What unregistering quartz.dll would remove.
     const std::wstring quartzClass =
         L"SOFTWARE\\Classes\\CLSID\\{E436EBB3-524F-11CE-9F53-0020AF0BA770}";
-    const std::string begin = versionLines + Info("Starting uninstall") + Info("Initialize COM");
+    const auto leftAlone = [](const std::wstring& path) {
+        return Error("Not an SDK file, left alone: " + Narrow(path)) +
+               Error("RemoveParentFolder(): No files to check.");
+    };
     const std::string none32 = Info("Found: Rimkit 32bit DLL not installed.");
     const std::string none64 = Info("Found: Rimkit  64bit DLL not installed.");
-    const std::string noFiles = Error("RemoveParentFolder(): No files to check.");
-    const std::string end = Info("Uninitialize COM") + Info("Exiting uninstall") + prompt;
-    using Path = std::optional<std::wstring>;
     const struct {
-        Path registered32, registered64;
-        std::string log;
-        Path after32, after64;
-        std::wstring kept;
+        std::wstring registered32, registered64;
+        std::string lines;
+        std::wstring kept; // still there afterwards, and still registered
     } cases[] = {
-        {{},
-         system,
-         begin + none32 + Error("Not an SDK file, left alone: " + Narrow(system)) + noFiles + end,
-         {},
-         system,
-         system},
-        {folder,
-         {},
-         begin + none64 + Error("Not an SDK file, left alone: " + Narrow(folder)) + noFiles + end,
-         folder,
-         {},
-         folder},
-        {relative,
-         {},
-         begin + none64 + Error("Unable to unregister: " + Narrow(relative) + " with args: /s /u") +
-             end,
-         relative,
-         {},
-         work + L"\\tools"},
-        // The 64-bit DLL's unregistration clears only the 64-bit view.
-        {same,
-         same,
-         begin + Info("Unregistered: " + Narrow(same)) + Info("Deleted: " + Narrow(same)) + end,
-         same,
-         {},
-         data},
+        {L"", system, none32 + leftAlone(system), system},
+        {folder, L"", none64 + leftAlone(folder), folder},
+        {relative, L"",
+         none64 + Error("Unable to unregister: " + Narrow(relative) + " with args: /s /u"),
+         data + L"\\Work\\tools"},
+        {same, same, Info("Unregistered: " + Narrow(same)) + Info("Deleted: " + Narrow(same)), L""},
     };
     for (const auto& test : cases) {
         RemoveRegistrations();
         testsupport::RemoveTree(data);
-        fs::create_directories(work + L"\\tools");
+        fs::create_directories(data + L"\\Work\\tools");
         fs::create_directories(folder);
         fs::create_directories(fs::path(system).parent_path());
         fs::copy_file(L"C:\\windows\\system32\\quartz.dll", system);
+        for (const auto& [view, path] : {std::pair(RegistryView::Bits32, test.registered32),
+                                         std::pair(RegistryView::Bits64, test.registered64)}) {
+            if (!path.empty()) {
+                testsupport::SetDefaultString(view, testsupport::sdkServerBinaryKey, path);
+            }
+        }
         if (test.registered64 == same) {
             RegisterCopy("RIMKIT_STANDIN_X64", same);
-        } else if (test.registered64) {
-            testsupport::SetDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey,
-                                          *test.registered64);
-        }
-        if (test.registered32) {
-            testsupport::SetDefaultString(RegistryView::Bits32, testsupport::sdkServerBinaryKey,
-                                          *test.registered32);
         }
 
-        EXPECT_EQ(Run(L"-u", work), test.log);
-        EXPECT_EQ(ReadDefaultString(RegistryView::Bits32, testsupport::sdkServerBinaryKey),
-                  test.after32);
-        EXPECT_EQ(ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey),
-                  test.after64);
-        if (test.kept.empty()) {
-            EXPECT_FALSE(testsupport::PathExists(fs::path(same).parent_path().wstring()));
-        } else {
-            EXPECT_TRUE(testsupport::PathExists(test.kept));
-        }
+        EXPECT_EQ(Run(L"-u", data + L"\\Work"),
+                  versionLines + Info("Starting uninstall") + Info("Initialize COM") + test.lines +
+                      Info("Uninitialize COM") + Info("Exiting uninstall") + prompt);
         EXPECT_TRUE(testsupport::PathExists(system));
         EXPECT_TRUE(testsupport::KeyExists(RegistryView::Bits64, quartzClass));
-    }
-}
-
-// Two runs of the tool started at the same moment; their logs in start order.
-std::pair<std::string, std::string> RunTogether(const ToolSandbox& tool, const std::wstring& first,
-                                                const std::wstring& second) {
-    std::string secondLog;
-    std::thread other([&] { secondLog = tool.Run(second).output; });
-    std::string firstLog = tool.Run(first).output;
-    other.join();
-    return {firstLog, secondLog};
-}
-
-TEST_F(Operations, InstallsStartedTogetherRunOneAfterTheOther) {
-    const std::string install = InstallOfBoth(NewVersionFolder(base, base), versionFolder) + prompt;
-    const std::string alone = versionLines + UninstallOfNothing() + install;
-    const std::string afterIt = versionLines + waiting + UninstallOfBoth(versionFolder) + install;
-    for (int trial = 0; trial < 5; ++trial) {
-        RemoveRegistrations();
-        testsupport::RemoveTree(versionFolder);
-        const auto [one, two] = RunTogether(tool, L"--install", L"--install");
-        EXPECT_TRUE((one == alone && two == afterIt) || (one == afterIt && two == alone))
-            << one << "\n----\n"
-            << two;
-        ExpectInstalledIn(versionFolder);
-        EXPECT_EQ(DllsIn(versionFolder), (std::vector<std::wstring>{x64Name, x86Name}));
-        EXPECT_TRUE(DllsIn(base).empty());
-    }
-}
-
-TEST_F(Operations, InstallRacingUninstallEndsWhole) {
-    const std::string install = InstallOfBoth(NewVersionFolder(base, base), versionFolder) + prompt;
-    Run(L"--install");
-    for (int trial = 0; trial < 3; ++trial) {
-        const auto [installLog, uninstallLog] = RunTogether(tool, L"--install", L"--uninstall");
-        if (uninstallLog.find(waiting) != std::string::npos) {
-            EXPECT_EQ(installLog, versionLines + UninstallOfBoth(versionFolder) + install);
-            EXPECT_EQ(uninstallLog,
-                      versionLines + waiting + UninstallOfBoth(versionFolder) + prompt);
-            ExpectNothingRegistered();
-            EXPECT_FALSE(testsupport::PathExists(versionFolder));
-            Run(L"--install");
-        } else {
-            EXPECT_EQ(uninstallLog, versionLines + UninstallOfBoth(versionFolder) + prompt);
-            EXPECT_EQ(installLog, versionLines + waiting + UninstallOfNothing() + install);
+        if (test.kept.empty()) {
+            // Only the 64-bit view was the 64-bit DLL's to clear.
+            EXPECT_FALSE(testsupport::PathExists(data + L"\\Same"));
+            EXPECT_FALSE(ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey));
+            continue;
         }
-        ExpectInstalledIn(versionFolder);
-        EXPECT_TRUE(DllsIn(base).empty());
+        EXPECT_TRUE(testsupport::PathExists(test.kept));
+        EXPECT_EQ(
+            ReadDefaultString(RegistryView::Bits32, testsupport::sdkServerBinaryKey).value_or(L""),
+            test.registered32);
+        EXPECT_EQ(
+            ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey).value_or(L""),
+            test.registered64);
     }
+}
+
+// Starts two runs together, `trials` times; each time `check` gets their logs
+// in start order.
+void RunTogether(const ToolSandbox& tool, const std::wstring& first, const std::wstring& second,
+                 int trials,
+                 const std::function<void(const std::string&, const std::string&)>& check) {
+    for (int trial = 0; trial < trials; ++trial) {
+        std::string secondLog;
+        std::thread other([&] { secondLog = tool.Run(second).output; });
+        const std::string firstLog = tool.Run(first).output;
+        other.join();
+        check(firstLog, secondLog);
+    }
+}
+
+TEST_F(Operations, RunsStartedTogetherRunOneAfterTheOther) {
+    const std::string install = InstallOfBoth(NewVersionFolder(base, base), versionFolder) + prompt;
+    const std::string reinstall = UninstallOfBoth(versionFolder) + install;
+    Run(L"--install");
+    // The waiting line sorts after "Starting uninstall".
+    RunTogether(tool, L"--install", L"--install", 5,
+                [&](const std::string& one, const std::string& two) {
+                    EXPECT_EQ(std::min(one, two), versionLines + reinstall);
+                    EXPECT_EQ(std::max(one, two), versionLines + waiting + reinstall);
+                    ExpectInstalledIn(versionFolder);
+                    EXPECT_EQ(DllsIn(versionFolder), (std::vector<std::wstring>{x64Name, x86Name}));
+                    EXPECT_TRUE(DllsIn(base).empty());
+                });
+
+    // Install against uninstall: whole either way.
+    RunTogether(
+        tool, L"--install", L"-u", 3,
+        [&](const std::string& installLog, const std::string& uninstallLog) {
+            if (uninstallLog.find(waiting) != std::string::npos) {
+                EXPECT_EQ(installLog, versionLines + reinstall);
+                EXPECT_EQ(uninstallLog,
+                          versionLines + waiting + UninstallOfBoth(versionFolder) + prompt);
+                ExpectNothingRegistered();
+                EXPECT_FALSE(testsupport::PathExists(versionFolder));
+                Run(L"--install");
+            } else {
+                EXPECT_EQ(uninstallLog, versionLines + UninstallOfBoth(versionFolder) + prompt);
+                EXPECT_EQ(installLog, versionLines + waiting + UninstallOfNothing() + install);
+            }
+            ExpectInstalledIn(versionFolder);
+            EXPECT_TRUE(DllsIn(base).empty());
+        });
 }
 
 TEST_F(Operations, HeldRunLockMakesARunWaitAndAnAbandonedOneDoesNot) {
@@ -403,29 +406,4 @@ TEST_F(Operations, HeldRunLockMakesARunWaitAndAnAbandonedOneDoesNot) {
     std::thread([&lock] { WaitForSingleObject(lock.get(), 0); }).join();
     EXPECT_EQ(Run(L"--install"), versionLines + UninstallOfBoth(versionFolder) + install);
     ExpectInstalledIn(versionFolder);
-}
-
-TEST_F(Operations, FailedReinstallIntoTheCurrentFolderOfADriveKeepsTheRegisteredDlls) {
-    // Registrations hold full paths; the install names the same files "C:...".
-    const std::wstring work = L"C:\\Ops\\Data\\Work";
-    fs::create_directories(work + L"\\9_1_1\\busy");
-    Run(L"--install --path C:", work);
-    ExpectInstalledIn(work);
-    const auto hidden = HideRegsvr32();
-    const std::string x64 = "C:" + Narrow(x64Name);
-    const std::string x86 = "C:" + Narrow(x86Name);
-
-    EXPECT_EQ(
-        Run(L"--install --path C:", work),
-        versionLines + Info("Starting uninstall") + Info("Initialize COM") +
-            Error("Unable to unregister: " + Narrow(Join(work, x86Name)) + " with args: /s /u") +
-            Error("Unable to unregister: " + Narrow(Join(work, x64Name)) + " with args: /s /u") +
-            Info("Uninitialize COM") + Info("Exiting uninstall") + Info("Starting install") +
-            Info("Initialize COM") + FolderLinesDefaultingToBase(L"C:") +
-            Written(x64, "RIMKIT_PAYLOAD_X64") + Written(x86, "RIMKIT_PAYLOAD_X86") +
-            Error("Unable to register: " + x64 + " with args: /s") +
-            Error("Unable to register: " + x86 + " with args: /s") + Info("Uninitialize COM") +
-            Warning("Not deleted, still registered: " + x64) +
-            Warning("Not deleted, still registered: " + x86) + Info("Exiting install") + prompt);
-    ExpectInstalledIn(work);
 }
