@@ -244,12 +244,15 @@ TEST_F(Operations, ReinstallWhoseRegistrationFailsKeepsTheRegisteredDlls) {
     }
 }
 
+using LoadedDll = std::unique_ptr<std::remove_pointer_t<HMODULE>, decltype(&FreeLibrary)>;
+
 TEST_F(Operations, DllInUseDuringAReinstallGoesAtTheNextRestart) {
     Run(L"--install");
     const std::wstring busy = Join(versionFolder, x64Name);
-    std::unique_ptr<std::remove_pointer_t<HMODULE>, decltype(&FreeLibrary)> user(
-        LoadLibraryW(busy.c_str()), FreeLibrary);
+    LoadedDll user(LoadLibraryW(busy.c_str()), FreeLibrary);
     ASSERT_TRUE(user);
+    const std::string baseStays =
+        Error("RemoveParentFolder(): Unable to remove folder C:\\Ops\\Rimkit Manager");
 
     EXPECT_EQ(Run(L"--install"),
               versionLines + Info("Starting uninstall") + Info("Initialize COM") +
@@ -263,13 +266,30 @@ TEST_F(Operations, DllInUseDuringAReinstallGoesAtTheNextRestart) {
                   Scheduled(versionFolder) + prompt);
     ExpectInstalledIn(base);
 
+    // The copy in use is registered again by the same run: it stays.
+    const std::wstring busyToo = Join(base, x64Name);
+    LoadedDll otherUser(LoadLibraryW(busyToo.c_str()), FreeLibrary);
+    const std::string x86 = Narrow(Join(base, x86Name));
+    EXPECT_EQ(Run(L"--install"),
+              versionLines + Info("Starting uninstall") + Info("Initialize COM") +
+                  Info("Unregistered: " + x86) + Info("Unregistered: " + Narrow(busyToo)) +
+                  Info("Deleted: " + x86) + Error("Delete: Failed: " + Narrow(busyToo)) +
+                  baseStays + Info("Uninitialize COM") + Info("Exiting uninstall") +
+                  Info("Starting install") + Info("Initialize COM") +
+                  FolderLinesDefaultingToBase(base) +
+                  Warning("Could not write: " + Narrow(busyToo) + " unable to extract file.") +
+                  Info("Adding " + Narrow(busyToo) +
+                       " to the register list so that something will be registered.") +
+                  Written(x86, "RIMKIT_PAYLOAD_X86") + Info("Registered: " + Narrow(busyToo)) +
+                  Info("Registered: " + x86) + Info("Uninitialize COM") + Info("Exiting install") +
+                  prompt);
+
     user.reset();
+    otherUser.reset();
     testsupport::RunProgram(L"C:\\windows\\system32\\wineboot.exe", L"-r");
     EXPECT_FALSE(testsupport::PathExists(versionFolder));
     ExpectInstalledIn(base);
 
-    const std::string baseStays =
-        Error("RemoveParentFolder(): Unable to remove folder C:\\Ops\\Rimkit Manager");
     EXPECT_EQ(Run(L"--install"), versionLines + UninstallOfBoth(base, baseStays) +
                                      InstallOfBoth(NewVersionFolder(base, base), versionFolder) +
                                      prompt);
