@@ -418,6 +418,7 @@ TEST_F(Operations, HeldRunLockMakesARunWaitAndAnAbandonedOneDoesNot) {
     std::thread run([&] { waited = tool.Run(L"--install").output; });
     Sleep(3000);
     EXPECT_FALSE(testsupport::PathExists(versionFolder));
+    EXPECT_EQ(Run(L"--status"), StatusOf("Not installed", "Not installed")); // takes no lock
     ReleaseMutex(lock.get());
     run.join();
     EXPECT_EQ(waited, versionLines + waiting + UninstallOfNothing() + install);
