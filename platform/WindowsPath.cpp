@@ -1,6 +1,6 @@
 #include "platform/WindowsPath.h"
 
-#include <cwctype>
+#include <windows.h>
 
 namespace Vexo::Platform {
 
@@ -58,9 +58,9 @@ bool SameCharacter(wchar_t left, wchar_t right) {
     return left == right;
 }
 
+// Letter case as the file system ignores it, non-ASCII letters included.
 bool SameLetterAnyCase(wchar_t left, wchar_t right) {
-    return std::towlower(static_cast<std::wint_t>(left)) ==
-           std::towlower(static_cast<std::wint_t>(right));
+    return CompareStringOrdinal(&left, 1, &right, 1, TRUE) == CSTR_EQUAL;
 }
 
 using CharacterMatch = bool (*)(wchar_t, wchar_t);

@@ -303,6 +303,7 @@ TEST_F(Operations, UninstallLeavesAloneWhatIsNotAnSdkFile) {
     const std::wstring folder = data + L"\\Empty\\";
     const std::wstring relative = L"tools\\" + x86Name;
     const std::wstring same = data + L"\\Same\\" + x64Name;
+    const std::wstring sameOtherCase = L"c:/ops/data/same/VEXO_STEERING_WHEEL_X64.DLL";
     // What unregistering quartz.dll would remove.
     const std::wstring quartzClass =
         L"SOFTWARE\\Classes\\CLSID\\{E436EBB3-524F-11CE-9F53-0020AF0BA770}";
@@ -322,7 +323,9 @@ TEST_F(Operations, UninstallLeavesAloneWhatIsNotAnSdkFile) {
         {relative, L"",
          none64 + Error("Unable to unregister: " + Narrow(relative) + " with args: /s /u"),
          data + L"\\Work\\tools"},
-        {same, same, Info("Unregistered: " + Narrow(same)) + Info("Deleted: " + Narrow(same)), L""},
+        {sameOtherCase, same,
+         Info("Unregistered: " + Narrow(sameOtherCase)) + Info("Deleted: " + Narrow(sameOtherCase)),
+         L""},
     };
     for (const auto& test : cases) {
         RemoveRegistrations();
