@@ -1,7 +1,9 @@
 #include "app/OperationStep.h"
 
+#include "app/RunLock.h"
 #include "log/Log.h"
 #include "sdk/Install.h"
+#include "sdk/PendingDeletions.h"
 #include "sdk/StatusReport.h"
 #include "sdk/Uninstall.h"
 
@@ -13,13 +15,32 @@ void reportError(const Vexo::Error& error) {
     logError("%s\n", error.message.c_str());
 }
 
-void RunOperations(const CommandLineOptions& options) {
+void RunChanges(const CommandLineOptions& options, PendingDeletions& pending) {
     if (options.install) {
         // A fresh install starts from a machine without a registered SDK.
-        Uninstall().onError(reportError);
-        Install(options.path).onError(reportError);
-    } else if (options.uninstall) {
-        Uninstall().onError(reportError);
+        Uninstall(pending).onError(reportError);
+        Install(options.path, pending).onError(reportError);
+    } else {
+        Uninstall(pending).onError(reportError);
+    }
+}
+
+// Install and uninstall change the machine, so they run one at a time; what
+// they could not delete is left to the next restart once both are done, so
+// that nothing the install registered goes with it.
+void RunLockedChanges(const CommandLineOptions& options) {
+    const auto lock = AcquireRunLock();
+    if (!lock) {
+        return;
+    }
+    PendingDeletions pending;
+    RunChanges(options, pending);
+    pending.ScheduleForRestart();
+}
+
+void RunOperations(const CommandLineOptions& options) {
+    if (options.install || options.uninstall) {
+        RunLockedChanges(options);
     } else if (options.status) {
         ReportStatus();
     }

@@ -33,8 +33,9 @@ FileList DeleteFiles(FileList fileList) {
     return fileList;
 }
 
-void DeleteMarkedFiles(const FileList& fileList) {
-    for (const auto& entry : DeleteFiles(fileList)) {
+FileList DeleteMarkedFiles(const FileList& fileList) {
+    FileList outcome = DeleteFiles(fileList);
+    for (const auto& entry : outcome) {
         if (!entry.marked) {
             continue;
         }
@@ -44,6 +45,7 @@ void DeleteMarkedFiles(const FileList& fileList) {
             logError("Delete: Failed: %s\n", toNarrow(entry.path).c_str());
         }
     }
+    return outcome;
 }
 
 Expected<bool> RemoveParentFolder(const FileList& fileList) {
@@ -65,4 +67,18 @@ Expected<bool> RemoveParentFolder(const FileList& fileList) {
         return MakeError("RemoveParentFolder(): Unable to remove folder " + toNarrow(parent));
     }
     return true;
+}
+
+std::optional<std::wstring> SharedParentFolder(const FileList& fileList) {
+    if (fileList.empty()) {
+        return std::nullopt;
+    }
+    const std::wstring parent = Vexo::Platform::ParentFolder(FileName(fileList.front().path));
+    for (const auto& entry : fileList) {
+        if (!Vexo::Platform::SameFolder(parent,
+                                        Vexo::Platform::ParentFolder(FileName(entry.path)))) {
+            return std::nullopt;
+        }
+    }
+    return parent;
 }

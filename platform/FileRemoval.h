@@ -2,6 +2,7 @@
 
 #include "core/Expected.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,10 +21,15 @@ using FileList = std::vector<FileEntry>;
 FileList DeleteFiles(FileList fileList);
 
 // Deletes the marked files of a copy of the list and logs one line for each
-// marked entry ("Deleted: " or, at Error, "Delete: Failed: ").
-void DeleteMarkedFiles(const FileList& fileList);
+// marked entry ("Deleted: " or, at Error, "Delete: Failed: "). Returns that
+// copy with `deleted` set where the deletion succeeded.
+FileList DeleteMarkedFiles(const FileList& fileList);
 
 // Removes the one folder that holds every file of the list, when it is empty
 // (a link there is removed itself, never what it points to). Never removes
 // anything above it.
 Expected<bool> RemoveParentFolder(const FileList& fileList);
+
+// The one folder that holds every file of the list; nothing when the list is
+// empty or its files lie in different folders.
+std::optional<std::wstring> SharedParentFolder(const FileList& fileList);

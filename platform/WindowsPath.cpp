@@ -1,5 +1,7 @@
 #include "platform/WindowsPath.h"
 
+#include <windows.h>
+
 namespace Vexo::Platform {
 
 namespace {
@@ -52,9 +54,32 @@ PathParts SplitPath(std::wstring_view path) {
     return {path.substr(0, rootNameEnd), relativeStart > rootNameEnd, path.substr(relativeStart)};
 }
 
+bool SameCharacter(wchar_t left, wchar_t right) {
+    return left == right;
+}
+
+// Letter case as the file system ignores it, non-ASCII letters included.
+bool SameLetterAnyCase(wchar_t left, wchar_t right) {
+    return CompareStringOrdinal(&left, 1, &right, 1, TRUE) == CSTR_EQUAL;
+}
+
+using CharacterMatch = bool (*)(wchar_t, wchar_t);
+
+bool SameText(std::wstring_view left, std::wstring_view right, CharacterMatch match) {
+    if (left.size() != right.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < left.size(); ++i) {
+        if (!match(left[i], right[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // The relative parts match element by element: either separator, and a run
 // of them counts as one.
-bool SameRelativePart(std::wstring_view left, std::wstring_view right) {
+bool SameRelativePart(std::wstring_view left, std::wstring_view right, CharacterMatch match) {
     std::size_t l = 0;
     std::size_t r = 0;
     while (l < left.size() && r < right.size()) {
@@ -69,11 +94,19 @@ bool SameRelativePart(std::wstring_view left, std::wstring_view right) {
             while (r < right.size() && IsSeparator(right[r])) {
                 ++r;
             }
-        } else if (left[l++] != right[r++]) {
+        } else if (!match(left[l++], right[r++])) {
             return false;
         }
     }
     return l == left.size() && r == right.size();
+}
+
+bool SamePathText(std::wstring_view left, std::wstring_view right, CharacterMatch match) {
+    const PathParts leftParts = SplitPath(left);
+    const PathParts rightParts = SplitPath(right);
+    return SameText(leftParts.rootName, rightParts.rootName, match) &&
+           leftParts.hasRootSeparator == rightParts.hasRootSeparator &&
+           SameRelativePart(leftParts.relative, rightParts.relative, match);
 }
 
 } // namespace
@@ -91,11 +124,20 @@ std::wstring ParentFolder(std::wstring_view path) {
 }
 
 bool SameFolder(std::wstring_view left, std::wstring_view right) {
-    const PathParts leftParts = SplitPath(left);
-    const PathParts rightParts = SplitPath(right);
-    return leftParts.rootName == rightParts.rootName &&
-           leftParts.hasRootSeparator == rightParts.hasRootSeparator &&
-           SameRelativePart(leftParts.relative, rightParts.relative);
+    return SamePathText(left, right, SameCharacter);
+}
+
+bool SameFile(std::wstring_view left, std::wstring_view right) {
+    return SamePathText(left, right, SameLetterAnyCase);
+}
+
+std::wstring_view LastElement(std::wstring_view path) {
+    const std::wstring_view relative = SplitPath(path).relative;
+    std::size_t start = relative.size();
+    while (start > 0 && !IsSeparator(relative[start - 1])) {
+        --start;
+    }
+    return relative.substr(start);
 }
 
 } // namespace Vexo::Platform

@@ -16,4 +16,12 @@ std::wstring ParentFolder(std::wstring_view path);
 // of separators counts as one.
 bool SameFolder(std::wstring_view left, std::wstring_view right);
 
+// Whether two paths name the same file by their text: as SameFolder, but
+// letters compared without regard to case, as Windows names files.
+bool SameFile(std::wstring_view left, std::wstring_view right);
+
+// The last element of a path: its file name, empty when the path ends with a
+// separator or is only a root.
+std::wstring_view LastElement(std::wstring_view path);
+
 } // namespace Vexo::Platform

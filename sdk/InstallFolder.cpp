@@ -3,6 +3,7 @@
 #include "core/Text.h"
 #include "log/Log.h"
 #include "platform/ApplicationPath.h"
+#include "platform/FullPath.h"
 #include "platform/KnownFolders.h"
 
 #include <string>
@@ -21,9 +22,20 @@ std::wstring VersionFolderName(const Vexo::Resources::Version& version) {
            std::to_wstring(version.build);
 }
 
+// Where `path` is on disc. A drive-relative path ("C:", "C:sdk") names a
+// place in the current folder of that drive, which the file-system library
+// does not resolve itself; the logs keep the path as it was given.
+fs::path OnDisc(const fs::path& path) {
+    if (path.has_root_name() && !path.has_root_directory()) {
+        return Vexo::Platform::FullPath(path.wstring());
+    }
+    return path;
+}
+
 bool IsEmptyFolder(const fs::path& folder) {
     std::error_code error;
-    const bool empty = fs::is_directory(folder, error) && fs::is_empty(folder, error);
+    const bool empty =
+        fs::is_directory(OnDisc(folder), error) && fs::is_empty(OnDisc(folder), error);
     return empty && !error;
 }
 
@@ -35,7 +47,7 @@ Vexo::Error CannotCreate(const fs::path& folder) {
 // something that is not a folder stands there.
 Expected<bool> EnsureFolderExists(const fs::path& folder) {
     std::error_code error;
-    const fs::file_status status = fs::status(folder, error);
+    const fs::file_status status = fs::status(OnDisc(folder), error);
     if (fs::exists(status)) {
         if (!fs::is_directory(status)) {
             return CannotCreate(folder);
@@ -45,7 +57,7 @@ Expected<bool> EnsureFolderExists(const fs::path& folder) {
     if (error && status.type() != fs::file_type::not_found) {
         return CannotCreate(folder);
     }
-    if (!fs::create_directories(folder, error) || error) {
+    if (!fs::create_directories(OnDisc(folder), error) || error) {
         return CannotCreate(folder);
     }
     logInfo("Created: %s\n", Narrow(folder).c_str());
@@ -59,7 +71,7 @@ void ApplyVersionFolder(fs::path& folder, const Vexo::Resources::Version& versio
     logInfo("Install path: %s\n", Narrow(candidate).c_str());
 
     std::error_code error;
-    if (fs::create_directories(candidate, error) && !error) {
+    if (fs::create_directories(OnDisc(candidate), error) && !error) {
         folder = candidate;
         logInfo("Created: %s\n", Narrow(folder).c_str());
         return;

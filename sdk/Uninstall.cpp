@@ -3,19 +3,70 @@
 #include "core/OnExit.h"
 #include "core/Text.h"
 #include "log/Log.h"
+#include "platform/FullPath.h"
 #include "platform/Registry.h"
 #include "platform/ServerRegistration.h"
+#include "platform/WindowsPath.h"
 #include "sdk/ComponentTable.h"
+
+#include <algorithm>
 
 namespace {
 
-void CleanUp(const FileList& fileList) {
-    DeleteMarkedFiles(fileList);
-    RemoveParentFolder(fileList).onError(
-        [](const Vexo::Error& error) { logError("%s\n", error.message.c_str()); });
+using Vexo::Platform::FullPath;
+
+// A registration can name any file; only the SDK's own DLLs are ours to
+// unregister and delete.
+bool IsSdkFile(const FileEntry& entry) {
+    const std::wstring_view name = Vexo::Platform::LastElement(entry.path.c_str());
+    return std::any_of(ComponentTable.begin(), ComponentTable.end(),
+                       [name](const SdkComponent& component) {
+                           return Vexo::Platform::SameFile(name, component.fileName);
+                       });
+}
+
+FileList SdkFiles(const FileList& fileList) {
+    FileList sdkFiles;
+    std::copy_if(fileList.begin(), fileList.end(), std::back_inserter(sdkFiles), IsSdkFile);
+    return sdkFiles;
+}
+
+// The folder goes only with files this run deleted from it: a registration of
+// a folder, of a missing file or of a relative path must not cost a folder.
+bool DeletedFromSharedParent(const FileList& outcome) {
+    if (outcome.empty()) {
+        return true; // still reports that there was nothing to check
+    }
+    const std::wstring parent = Vexo::Platform::ParentFolder(outcome.front().path.c_str());
+    return std::any_of(outcome.begin(), outcome.end(), [&parent](const FileEntry& entry) {
+        return entry.deleted &&
+               Vexo::Platform::SameFolder(parent, Vexo::Platform::ParentFolder(entry.path.c_str()));
+    });
+}
+
+void CleanUp(const FileList& fileList, PendingDeletions& pending) {
+    const FileList outcome = DeleteMarkedFiles(SdkFiles(fileList));
+    for (const auto& entry : outcome) {
+        if (entry.marked && !entry.deleted) {
+            pending.AddFile(entry.path);
+        }
+    }
+    if (!DeletedFromSharedParent(outcome)) {
+        return;
+    }
+    RemoveParentFolder(outcome).onError([&outcome, &pending](const Vexo::Error& error) {
+        logError("%s\n", error.message.c_str());
+        if (const auto folder = SharedParentFolder(outcome)) {
+            pending.AddFolder(*folder);
+        }
+    });
 }
 
 void Unregister(FileEntry& entry) {
+    if (!IsSdkFile(entry)) {
+        logError("Not an SDK file, left alone: %s\n", toNarrow(entry.path).c_str());
+        return;
+    }
     if (RunRegsvr32(entry.path, unregisterArguments)) {
         entry.marked = true;
         logInfo("Unregistered: %s\n", toNarrow(entry.path).c_str());
@@ -26,18 +77,28 @@ void Unregister(FileEntry& entry) {
     logError("%s\n", failure.c_str());
 }
 
+bool Lists(const FileList& fileList, const std::wstring& path) {
+    const std::wstring fullPath = FullPath(path);
+    return std::any_of(fileList.begin(), fileList.end(), [&fullPath](const FileEntry& entry) {
+        return Vexo::Platform::SameFile(FullPath(entry.path), fullPath);
+    });
+}
+
 } // namespace
 
 void CollectRegisteredFile(FileList& fileList, const std::optional<std::wstring>& registeredPath,
                            const std::string& notInstalledMessage) {
-    if (registeredPath) {
-        fileList.push_back(FileEntry{*registeredPath, false, false});
+    if (!registeredPath) {
+        logInfo("Found: %s\n", notInstalledMessage.c_str());
         return;
     }
-    logInfo("Found: %s\n", notInstalledMessage.c_str());
+    // One file registered in both views is handled once.
+    if (!Lists(fileList, *registeredPath)) {
+        fileList.push_back(FileEntry{*registeredPath, false, false});
+    }
 }
 
-Expected<bool> Uninstall() {
+Expected<bool> Uninstall(PendingDeletions& pending) {
     logInfo("Starting uninstall\n");
     const OnExit exitLog([] { logInfo("Exiting uninstall\n"); });
     const OnExit comRelease = OpenComScope();
@@ -48,7 +109,7 @@ Expected<bool> Uninstall() {
     CollectRegisteredFile(fileList, ReadRegistryString(HKEY_LOCAL_MACHINE, registrationKey64),
                           "Rimkit  64bit DLL not installed.");
 
-    const OnExit cleanup([&fileList] { CleanUp(fileList); });
+    const OnExit cleanup([&fileList, &pending] { CleanUp(fileList, pending); });
     for (auto& entry : fileList) {
         Unregister(entry);
     }

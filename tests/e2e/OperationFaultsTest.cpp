@@ -1,11 +1,17 @@
-// Install and uninstall when something is in the way: a DLL held open, a
-// registration that fails, a registered file that is gone, registrations in
-// two folders, no folder to install into, a missing payload, programs and
-// DLLs planted where the tool might look for its own.
+// Install and uninstall when something is in the way: a DLL held open or in
+// use, a registration that fails, a registered file that is gone or foreign,
+// registrations in two folders, no folder to install into, a missing payload,
+// another run at the same time, programs and DLLs planted where the tool
+// might look for its own.
 #include "e2e/OperationsFixture.h"
 
+#include "app/RunLock.h"
 #include "core/OnExit.h"
 #include "platform/UniqueHandle.h"
+
+#include <functional>
+#include <memory>
+#include <thread>
 
 using namespace operations;
 
@@ -66,6 +72,27 @@ OnExit PutFirstOnPath(const std::wstring& folder) {
     path.resize(GetEnvironmentVariableW(L"PATH", path.data(), static_cast<DWORD>(path.size())));
     SetEnvironmentVariableW(L"PATH", (folder + L";" + path).c_str());
     return OnExit([path] { SetEnvironmentVariableW(L"PATH", path.c_str()); });
+}
+
+// Keeps regsvr32 from being found until the guard ends.
+std::shared_ptr<void> HideRegsvr32() {
+    static const std::wstring tool = L"C:\\windows\\system32\\regsvr32.exe";
+    static const std::wstring hidden = tool + L".hidden";
+    if (!MoveFileW(tool.c_str(), hidden.c_str())) {
+        throw std::runtime_error("cannot hide regsvr32");
+    }
+    return std::shared_ptr<void>(nullptr, [](void*) { MoveFileW(hidden.c_str(), tool.c_str()); });
+}
+
+// Holds a file open for reading and writing; others may only read or delete it.
+std::shared_ptr<void> HoldForWriting(const std::wstring& path) {
+    return std::make_shared<Vexo::Platform::UniqueHandle>(
+        CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr));
+}
+
+std::string Written(const std::string& path, const char* payload) {
+    return Info("Written: " + path + " bytes: " + std::to_string(PayloadBytes(payload).size()));
 }
 
 std::string FolderLinesDefaultingToBase(const std::wstring& base) {
@@ -220,4 +247,254 @@ TEST_F(Operations, NothingPlantedBesideTheToolInTheCurrentFolderOrOnPathRuns) {
                 << Narrow(Join(folder, plant.first)) << " ran";
         }
     }
+}
+
+TEST_F(Operations, ReinstallWhoseRegistrationFailsKeepsTheRegisteredDlls) {
+    // Busy version folders keep the DLLs in the base folder, the tool's own or
+    // the current folder of drive C:, where the install names them "C:...".
+    const std::wstring work = L"C:\\Ops\\Data\\Work";
+    fs::create_directories(versionFolder + L"\\busy");
+    fs::create_directories(work + L"\\9_1_1\\busy");
+    const auto reinstall = [](const std::wstring& registered, const std::wstring& typed,
+                              const std::string& unregister, const std::string& registration) {
+        return versionLines + Info("Starting uninstall") + Info("Initialize COM") +
+               Error("Unable to unregister: " + Narrow(Join(registered, x86Name)) +
+                     " with args: /s /u") +
+               unregister + Info("Uninitialize COM") + Info("Exiting uninstall") +
+               Info("Starting install") + Info("Initialize COM") +
+               FolderLinesDefaultingToBase(typed) +
+               Written(Narrow(Join(typed, x64Name)), "RIMKIT_PAYLOAD_X64") + registration +
+               Info("Exiting install") + prompt;
+    };
+    const auto withoutRegsvr32 = [&](const std::wstring& registered, const std::wstring& typed) {
+        const std::string x64 = Narrow(Join(typed, x64Name));
+        const std::string x86 = Narrow(Join(typed, x86Name));
+        return reinstall(registered, typed,
+                         Error("Unable to unregister: " + Narrow(Join(registered, x64Name)) +
+                               " with args: /s /u"),
+                         Written(x86, "RIMKIT_PAYLOAD_X86") +
+                             Error("Unable to register: " + x64 + " with args: /s") +
+                             Error("Unable to register: " + x86 + " with args: /s") +
+                             Info("Uninitialize COM") +
+                             Warning("Not deleted, still registered: " + x64) +
+                             Warning("Not deleted, still registered: " + x86));
+    };
+    const std::string x64 = Narrow(Join(base, x64Name));
+    const std::string x86 = Narrow(Join(base, x86Name));
+    const struct {
+        std::function<std::shared_ptr<void>()> disturb;
+        std::wstring arguments, folder;
+        std::string log;
+    } cases[] = {
+        {HideRegsvr32, L"--install", base, withoutRegsvr32(base, base)},
+        {HideRegsvr32, L"--install --path C:", work, withoutRegsvr32(work, L"C:")},
+        {[this] { return HoldForWriting(Join(base, x86Name)); }, L"--install", base,
+         reinstall(
+             base, base,
+             Info("Unregistered: " + x64) + Info("Deleted: " + x64) +
+                 Error("RemoveParentFolder(): Unable to remove folder C:\\Ops\\Rimkit Manager"),
+             Warning("Could not write: " + x86 + " unable to extract file.") +
+                 Info("Adding " + x86 +
+                      " to the register list so that something will be registered.") +
+                 Info("Registered: " + x64) +
+                 Error("Unable to register: " + x86 + " with args: /s") + Info("Uninitialize COM") +
+                 Warning("Not deleted, still registered: " + x86))},
+    };
+    for (const auto& test : cases) {
+        Run(test.arguments, work);
+        const auto disturbance = test.disturb();
+        EXPECT_EQ(Run(test.arguments, work), test.log);
+        ExpectInstalledIn(test.folder);
+        EXPECT_EQ(Run(L"--status"),
+                  StatusOf("Installed at: " + Narrow(Join(test.folder, x86Name)),
+                           "Installed at: " + Narrow(Join(test.folder, x64Name))));
+    }
+}
+
+using LoadedDll = std::unique_ptr<std::remove_pointer_t<HMODULE>, decltype(&FreeLibrary)>;
+
+TEST_F(Operations, DllInUseDuringAReinstallGoesAtTheNextRestart) {
+    Run(L"--install");
+    const std::wstring busy = Join(versionFolder, x64Name);
+    LoadedDll user(LoadLibraryW(busy.c_str()), FreeLibrary);
+    ASSERT_TRUE(user);
+    const std::string baseStays =
+        Error("RemoveParentFolder(): Unable to remove folder C:\\Ops\\Rimkit Manager");
+
+    EXPECT_EQ(Run(L"--install"),
+              versionLines + Info("Starting uninstall") + Info("Initialize COM") +
+                  Info("Unregistered: " + Narrow(Join(versionFolder, x86Name))) +
+                  Info("Unregistered: " + Narrow(busy)) +
+                  Info("Deleted: " + Narrow(Join(versionFolder, x86Name))) +
+                  Error("Delete: Failed: " + Narrow(busy)) +
+                  Error("RemoveParentFolder(): Unable to remove folder " + Narrow(versionFolder)) +
+                  Info("Uninitialize COM") + Info("Exiting uninstall") +
+                  InstallOfBoth(FolderLinesDefaultingToBase(base), base) + Scheduled(busy) +
+                  Scheduled(versionFolder) + prompt);
+    ExpectInstalledIn(base);
+
+    // The copy in use is registered again by the same run: it stays.
+    const std::wstring busyToo = Join(base, x64Name);
+    LoadedDll otherUser(LoadLibraryW(busyToo.c_str()), FreeLibrary);
+    const std::string x86 = Narrow(Join(base, x86Name));
+    EXPECT_EQ(Run(L"--install"),
+              versionLines + Info("Starting uninstall") + Info("Initialize COM") +
+                  Info("Unregistered: " + x86) + Info("Unregistered: " + Narrow(busyToo)) +
+                  Info("Deleted: " + x86) + Error("Delete: Failed: " + Narrow(busyToo)) +
+                  baseStays + Info("Uninitialize COM") + Info("Exiting uninstall") +
+                  Info("Starting install") + Info("Initialize COM") +
+                  FolderLinesDefaultingToBase(base) +
+                  Warning("Could not write: " + Narrow(busyToo) + " unable to extract file.") +
+                  Info("Adding " + Narrow(busyToo) +
+                       " to the register list so that something will be registered.") +
+                  Written(x86, "RIMKIT_PAYLOAD_X86") + Info("Registered: " + Narrow(busyToo)) +
+                  Info("Registered: " + x86) + Info("Uninitialize COM") + Info("Exiting install") +
+                  prompt);
+
+    user.reset();
+    otherUser.reset();
+    testsupport::RunProgram(L"C:\\windows\\system32\\wineboot.exe", L"-r");
+    EXPECT_FALSE(testsupport::PathExists(versionFolder));
+    ExpectInstalledIn(base);
+
+    EXPECT_EQ(Run(L"--install"), versionLines + UninstallOfBoth(base, baseStays) +
+                                     InstallOfBoth(NewVersionFolder(base, base), versionFolder) +
+                                     prompt);
+    ExpectInstalledIn(versionFolder);
+    EXPECT_TRUE(DllsIn(base).empty());
+}
+
+TEST_F(Operations, UninstallLeavesAloneWhatIsNotAnSdkFile) {
+    const std::wstring data = L"C:\\Ops\\Data";
+    const std::wstring system = data + L"\\System\\quartz.dll"; // a copy: nothing real at risk
+    const std::wstring folder = data + L"\\Empty\\";
+    const std::wstring relative = L"tools\\" + x86Name;
+    const std::wstring same = data + L"\\Same\\" + x64Name;
+    const std::wstring sameOtherCase = L"c:/ops/data/same/VEXO_STEERING_WHEEL_X64.DLL";
+    // What unregistering quartz.dll would remove.
+    const std::wstring quartzClass =
+        L"SOFTWARE\\Classes\\CLSID\\{E436EBB3-524F-11CE-9F53-0020AF0BA770}";
+    const auto leftAlone = [](const std::wstring& path) {
+        return Error("Not an SDK file, left alone: " + Narrow(path)) +
+               Error("RemoveParentFolder(): No files to check.");
+    };
+    const std::string none32 = Info("Found: Rimkit 32bit DLL not installed.");
+    const std::string none64 = Info("Found: Rimkit  64bit DLL not installed.");
+    const struct {
+        std::wstring registered32, registered64;
+        std::string lines;
+        std::wstring kept; // still there afterwards, and still registered
+    } cases[] = {
+        {L"", system, none32 + leftAlone(system), system},
+        {folder, L"", none64 + leftAlone(folder), folder},
+        {relative, L"",
+         none64 + Error("Unable to unregister: " + Narrow(relative) + " with args: /s /u"),
+         data + L"\\Work\\tools"},
+        {sameOtherCase, same,
+         Info("Unregistered: " + Narrow(sameOtherCase)) + Info("Deleted: " + Narrow(sameOtherCase)),
+         L""},
+    };
+    for (const auto& test : cases) {
+        RemoveRegistrations();
+        testsupport::RemoveTree(data);
+        fs::create_directories(data + L"\\Work\\tools");
+        fs::create_directories(folder);
+        fs::create_directories(fs::path(system).parent_path());
+        fs::copy_file(L"C:\\windows\\system32\\quartz.dll", system);
+        for (const auto& [view, path] : {std::pair(RegistryView::Bits32, test.registered32),
+                                         std::pair(RegistryView::Bits64, test.registered64)}) {
+            if (!path.empty()) {
+                testsupport::SetDefaultString(view, testsupport::sdkServerBinaryKey, path);
+            }
+        }
+        if (test.registered64 == same) {
+            RegisterCopy("RIMKIT_STANDIN_X64", same);
+        }
+
+        EXPECT_EQ(Run(L"-u", data + L"\\Work"),
+                  versionLines + Info("Starting uninstall") + Info("Initialize COM") + test.lines +
+                      Info("Uninitialize COM") + Info("Exiting uninstall") + prompt);
+        EXPECT_TRUE(testsupport::PathExists(system));
+        EXPECT_TRUE(testsupport::KeyExists(RegistryView::Bits64, quartzClass));
+        if (test.kept.empty()) {
+            // Only the 64-bit view was the 64-bit DLL's to clear.
+            EXPECT_FALSE(testsupport::PathExists(data + L"\\Same"));
+            EXPECT_FALSE(ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey));
+            continue;
+        }
+        EXPECT_TRUE(testsupport::PathExists(test.kept));
+        EXPECT_EQ(
+            ReadDefaultString(RegistryView::Bits32, testsupport::sdkServerBinaryKey).value_or(L""),
+            test.registered32);
+        EXPECT_EQ(
+            ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey).value_or(L""),
+            test.registered64);
+    }
+}
+
+// Starts two runs together, `trials` times; each time `check` gets their logs
+// in start order.
+void RunTogether(const ToolSandbox& tool, const std::wstring& first, const std::wstring& second,
+                 int trials,
+                 const std::function<void(const std::string&, const std::string&)>& check) {
+    for (int trial = 0; trial < trials; ++trial) {
+        std::string secondLog;
+        std::thread other([&] { secondLog = tool.Run(second).output; });
+        const std::string firstLog = tool.Run(first).output;
+        other.join();
+        check(firstLog, secondLog);
+    }
+}
+
+TEST_F(Operations, RunsStartedTogetherRunOneAfterTheOther) {
+    const std::string install = InstallOfBoth(NewVersionFolder(base, base), versionFolder) + prompt;
+    const std::string reinstall = UninstallOfBoth(versionFolder) + install;
+    Run(L"--install");
+    // The waiting line sorts after "Starting uninstall".
+    RunTogether(tool, L"--install", L"--install", 5,
+                [&](const std::string& one, const std::string& two) {
+                    EXPECT_EQ(std::min(one, two), versionLines + reinstall);
+                    EXPECT_EQ(std::max(one, two), versionLines + waiting + reinstall);
+                    ExpectInstalledIn(versionFolder);
+                    EXPECT_EQ(DllsIn(versionFolder), (std::vector<std::wstring>{x64Name, x86Name}));
+                    EXPECT_TRUE(DllsIn(base).empty());
+                });
+
+    // Install against uninstall: whole either way.
+    RunTogether(
+        tool, L"--install", L"-u", 3,
+        [&](const std::string& installLog, const std::string& uninstallLog) {
+            if (uninstallLog.find(waiting) != std::string::npos) {
+                EXPECT_EQ(installLog, versionLines + reinstall);
+                EXPECT_EQ(uninstallLog,
+                          versionLines + waiting + UninstallOfBoth(versionFolder) + prompt);
+                ExpectNothingRegistered();
+                EXPECT_FALSE(testsupport::PathExists(versionFolder));
+                Run(L"--install");
+            } else {
+                EXPECT_EQ(uninstallLog, versionLines + UninstallOfBoth(versionFolder) + prompt);
+                EXPECT_EQ(installLog, versionLines + waiting + UninstallOfNothing() + install);
+            }
+            ExpectInstalledIn(versionFolder);
+            EXPECT_TRUE(DllsIn(base).empty());
+        });
+}
+
+TEST_F(Operations, HeldRunLockMakesARunWaitAndAnAbandonedOneDoesNot) {
+    const std::string install = InstallOfBoth(NewVersionFolder(base, base), versionFolder) + prompt;
+    Vexo::Platform::UniqueHandle lock(CreateMutexW(nullptr, FALSE, runLockName));
+    ASSERT_EQ(WaitForSingleObject(lock.get(), 0), WAIT_OBJECT_0);
+    std::string waited;
+    std::thread run([&] { waited = tool.Run(L"--install").output; });
+    Sleep(3000);
+    EXPECT_FALSE(testsupport::PathExists(versionFolder));
+    EXPECT_EQ(Run(L"--status"), StatusOf("Not installed", "Not installed")); // takes no lock
+    ReleaseMutex(lock.get());
+    run.join();
+    EXPECT_EQ(waited, versionLines + waiting + UninstallOfNothing() + install);
+
+    // Its owner ends without releasing it, as a run that dies would.
+    std::thread([&lock] { WaitForSingleObject(lock.get(), 0); }).join();
+    EXPECT_EQ(Run(L"--install"), versionLines + UninstallOfBoth(versionFolder) + install);
+    ExpectInstalledIn(versionFolder);
 }

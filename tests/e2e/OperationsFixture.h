@@ -12,8 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace operations {
 
@@ -36,6 +38,10 @@ inline std::string Warning(const std::string& text) {
 inline std::string Error(const std::string& text) {
     return "Error: " + text + "\r\n";
 }
+inline std::string Scheduled(const std::wstring& path) {
+    return Warning("Scheduled for deletion at the next restart: " + toNarrow(path));
+}
+inline const std::string waiting = Info("Waiting for another run of rimkit_manager to finish.");
 inline std::string Narrow(const std::wstring& text) {
     return toNarrow(text);
 }
@@ -56,13 +62,15 @@ inline std::string UninstallOfNothing() {
            Info("Exiting uninstall");
 }
 
-// The uninstall of both DLLs registered from one folder.
-inline std::string UninstallOfBoth(const std::wstring& folder) {
+// The uninstall of both DLLs registered from one folder; `folderLines` are
+// logged when the folder stays.
+inline std::string UninstallOfBoth(const std::wstring& folder,
+                                   const std::string& folderLines = "") {
     const std::string x86 = Narrow(Join(folder, x86Name));
     const std::string x64 = Narrow(Join(folder, x64Name));
     return Info("Starting uninstall") + Info("Initialize COM") + Info("Unregistered: " + x86) +
            Info("Unregistered: " + x64) + Info("Deleted: " + x86) + Info("Deleted: " + x64) +
-           Info("Uninitialize COM") + Info("Exiting uninstall");
+           folderLines + Info("Uninitialize COM") + Info("Exiting uninstall");
 }
 
 // The lines of an install whose folder selection logged `folderLines` and
@@ -97,10 +105,30 @@ inline std::wstring ProgramFiles() {
     return buffer;
 }
 
+// Deletions left for the next restart by an earlier test must not reach
+// into a later one.
+inline void ForgetDeletionsAtRestart() {
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
+                       L"PendingFileRenameOperations");
+}
+
+// The DLL files in `folder`, by name.
+inline std::vector<std::wstring> DllsIn(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().extension() == L".dll") {
+            names.push_back(entry.path().filename().wstring());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 class Operations : public ::testing::Test {
 protected:
     void SetUp() override {
         RemoveRegistrations();
+        ForgetDeletionsAtRestart();
         testsupport::RemoveTree(L"C:\\Ops\\Data");
     }
 

@@ -156,3 +156,21 @@ TEST_F(Operations, DeploymentLinesOfTheReadmeMeetItsDetectionRule) {
         EXPECT_FALSE(testsupport::PathExists(value));
     }
 }
+
+TEST_F(Operations, InstallIntoTheCurrentFolderOfADrive) {
+    const std::wstring work = L"C:\\Ops\\Data\\Work";
+    const struct {
+        std::wstring typed;
+        std::wstring target;
+    } cases[] = {{L"C:", work + L"\\9_1_1"}, {L"C:sdk", work + L"\\sdk\\9_1_1"}};
+    for (const auto& test : cases) {
+        RemoveRegistrations();
+        fs::create_directories(work);
+        EXPECT_EQ(Run(L"--install --path " + test.typed, work),
+                  versionLines + UninstallOfNothing() +
+                      InstallOfBoth(NewVersionFolder(test.typed, test.typed),
+                                    Join(test.typed, L"9_1_1")) +
+                      prompt);
+        ExpectInstalledIn(test.target);
+    }
+}

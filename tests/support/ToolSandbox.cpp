@@ -8,7 +8,6 @@
 
 #include <filesystem>
 #include <stdexcept>
-#include <thread>
 #include <vector>
 
 namespace testsupport {
@@ -21,14 +20,21 @@ HANDLE OpenNulForReading() {
                        OPEN_EXISTING, 0, nullptr);
 }
 
-std::string DrainPipe(HANDLE pipe) {
-    std::string output;
+// Moves what is waiting in the pipe into `output`; false once no writer is left.
+bool ReadAvailable(HANDLE pipe, std::string& output) {
     char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(pipe, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+    DWORD available = 0;
+    while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) {
+        if (available == 0) {
+            return true;
+        }
+        DWORD read = 0;
+        if (!ReadFile(pipe, buffer, sizeof(buffer), &read, nullptr) || read == 0) {
+            return false;
+        }
         output.append(buffer, read);
     }
-    return output;
+    return false;
 }
 
 } // namespace
@@ -70,14 +76,27 @@ RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
     }
 
     RunResult result;
-    // Read while the program runs, so that it never blocks on a full pipe.
-    std::thread reader([&result, readEnd] { result.output = DrainPipe(readEnd); });
-    if (WaitForSingleObject(process.hProcess, timeoutSeconds * 1000) != WAIT_OBJECT_0) {
-        TerminateProcess(process.hProcess, 0xDEAD);
-        WaitForSingleObject(process.hProcess, INFINITE);
-        result.timedOut = true;
+    // Read while the program runs, so that it never blocks on a full pipe, and
+    // stop when it has ended: a process it started may hold the pipe open for
+    // much longer (Wine's desktop process can), but writes nothing of its own.
+    const ULONGLONG deadline = GetTickCount64() + timeoutSeconds * 1000ull;
+    for (;;) {
+        const bool ended = WaitForSingleObject(process.hProcess, 10) == WAIT_OBJECT_0;
+        const bool open = ReadAvailable(readEnd, result.output);
+        if (ended) {
+            break;
+        }
+        if (!open) {
+            WaitForSingleObject(process.hProcess, 100);
+        }
+        if (GetTickCount64() > deadline) {
+            TerminateProcess(process.hProcess, 0xDEAD);
+            WaitForSingleObject(process.hProcess, INFINITE);
+            ReadAvailable(readEnd, result.output);
+            result.timedOut = true;
+            break;
+        }
     }
-    reader.join();
     CloseHandle(readEnd);
     DWORD exitCode = 0;
     GetExitCodeProcess(process.hProcess, &exitCode);

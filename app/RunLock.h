@@ -1,0 +1,15 @@
+#pragma once
+
+#include "platform/NamedMutex.h"
+
+#include <optional>
+
+// The machine-wide lock that lets one run at a time install or uninstall:
+// two runs that change the same registrations and files together leave a
+// half installation behind.
+inline constexpr wchar_t runLockName[] = L"Global\\Vexo.Rimkit.rimkit_manager.OneRunAtATime";
+
+// Takes the lock, waiting up to five minutes for another run to finish (and
+// saying so once). Nothing, with an Error line, when it cannot be had; the
+// caller then changes nothing.
+std::optional<Vexo::Platform::NamedMutex> AcquireRunLock();

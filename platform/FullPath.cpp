@@ -1,0 +1,22 @@
+#include "platform/FullPath.h"
+
+#include <windows.h>
+
+namespace Vexo::Platform {
+
+std::wstring FullPath(const std::wstring& path) {
+    const std::wstring text(path.c_str());
+    const DWORD needed = GetFullPathNameW(text.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) {
+        return text;
+    }
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(text.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) {
+        return text;
+    }
+    full.resize(length);
+    return full;
+}
+
+} // namespace Vexo::Platform

@@ -1,0 +1,81 @@
+#include "sdk/PendingDeletions.h"
+
+#include "core/Text.h"
+#include "log/Log.h"
+#include "platform/DelayedDeletion.h"
+#include "platform/FullPath.h"
+#include "platform/PathPresence.h"
+#include "platform/WindowsPath.h"
+#include "sdk/Registrations.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+using Vexo::Platform::FullPath;
+
+bool Contains(const std::vector<std::wstring>& paths, const std::wstring& path) {
+    const std::wstring fullPath = FullPath(path);
+    return std::any_of(paths.begin(), paths.end(), [&fullPath](const std::wstring& known) {
+        return Vexo::Platform::SameFile(FullPath(known), fullPath);
+    });
+}
+
+void AddOnce(std::vector<std::wstring>& paths, const std::wstring& path) {
+    // A registry path may carry a NUL; only the text before it names anything.
+    const std::wstring text(path.c_str());
+    if (!Contains(paths, text)) {
+        paths.push_back(text);
+    }
+}
+
+bool IsThere(const std::wstring& path) {
+    return Vexo::Platform::QueryPathPresence(path) == Vexo::Platform::PathPresence::Present;
+}
+
+// Nothing but `scheduled` files is left in the folder.
+bool EmptyOnceGone(const std::wstring& folder, const std::vector<std::wstring>& scheduled) {
+    std::error_code error;
+    std::filesystem::directory_iterator entries(FullPath(folder), error);
+    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+        if (!Contains(scheduled, entries->path().wstring())) {
+            return false;
+        }
+    }
+    return !error;
+}
+
+bool Schedule(const std::wstring& path) {
+    if (!Vexo::Platform::DeleteAtRestart(FullPath(path))) {
+        return false;
+    }
+    logWarning("Scheduled for deletion at the next restart: %s\n", toNarrow(path).c_str());
+    return true;
+}
+
+} // namespace
+
+void PendingDeletions::AddFile(const std::wstring& path) {
+    AddOnce(m_files, path);
+}
+
+void PendingDeletions::AddFolder(const std::wstring& path) {
+    AddOnce(m_folders, path);
+}
+
+void PendingDeletions::ScheduleForRestart() const {
+    std::vector<std::wstring> scheduled;
+    for (const auto& file : m_files) {
+        // A later step of this run may have registered the path again.
+        if (IsThere(file) && !IsRegistered(file) && Schedule(file)) {
+            scheduled.push_back(file);
+        }
+    }
+    for (const auto& folder : m_folders) {
+        if (IsThere(folder) && EmptyOnceGone(folder, scheduled)) {
+            Schedule(folder);
+        }
+    }
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// What one run meant to delete and could not: files in use, and the folders
+// that held them. Install and uninstall add to it; at the end of the run what
+// is still there and not registered again by then is deleted at the next
+// restart, the files before their folders.
+class PendingDeletions {
+public:
+    void AddFile(const std::wstring& path);
+    void AddFolder(const std::wstring& path);
+
+    // Logs "Scheduled for deletion at the next restart: " at Warning for each
+    // path it schedules. A folder goes only when nothing but scheduled files
+    // is left in it.
+    void ScheduleForRestart() const;
+
+private:
+    std::vector<std::wstring> m_files;
+    std::vector<std::wstring> m_folders;
+};
