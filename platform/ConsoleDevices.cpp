@@ -39,6 +39,8 @@ bool ReopenOnConsoleDevice(std::FILE* stream, const char* device, const char* mo
 }
 
 bool StandardInputIsConsole() {
+    // The C runtime hands its OS handle out as an integer; a cast is the only way back.
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
     const auto runtimeInput = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stdin)));
     return IsConsoleHandle(runtimeInput) || IsConsoleHandle(GetStdHandle(STD_INPUT_HANDLE));
 }

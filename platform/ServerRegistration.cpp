@@ -7,9 +7,6 @@
 #include <objbase.h>
 #include <shellapi.h>
 
-const std::wstring registerArguments = L"/s";
-const std::wstring unregisterArguments = L"/s /u";
-
 namespace {
 
 // Long enough for a slow machine, short enough that a hung server does not
@@ -18,7 +15,7 @@ constexpr DWORD regsvr32TimeoutMilliseconds = 60 * 1000;
 
 } // namespace
 
-bool RunRegsvr32(std::wstring path, const std::wstring& arguments) {
+bool RunRegsvr32(const std::wstring& path, const std::wstring& arguments) {
     const std::wstring parameters = arguments + L" \"" + path.c_str() + L"\"";
 
     SHELLEXECUTEINFOW info{};

@@ -90,6 +90,7 @@ std::wstring ParentFolder(std::wstring_view path) {
     return std::wstring(path.substr(0, end));
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the comparison is symmetric.
 bool SameFolder(std::wstring_view left, std::wstring_view right) {
     const PathParts leftParts = SplitPath(left);
     const PathParts rightParts = SplitPath(right);
