@@ -32,14 +32,14 @@ public:
     // Callers test hasError() first.
     const Vexo::Error& error() const { return *m_error; }
 
-    Expected& onValue(std::function<void(const T&)> callback) {
+    Expected& onValue(const std::function<void(const T&)>& callback) {
         if (m_value) {
             callback(*m_value);
         }
         return *this;
     }
 
-    Expected& onError(std::function<void(const Vexo::Error&)> callback) {
+    Expected& onError(const std::function<void(const Vexo::Error&)>& callback) {
         if (m_error) {
             callback(*m_error);
         }

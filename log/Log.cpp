@@ -1,14 +1,14 @@
 #include "log/Log.h"
 
 #include "core/Format.h"
+#include "core/FormatAttribute.h"
 #include "log/Logger.h"
 
 #include <cstdarg>
 
 namespace {
 
-void logFormatted(LogLevel level, const char* format, va_list arguments)
-    __attribute__((format(gnu_printf, 2, 0)));
+void logFormatted(LogLevel level, const char* format, va_list arguments) RIMKIT_PRINTF_FORMAT(2, 0);
 
 void logFormatted(LogLevel level, const char* format, va_list arguments) {
     Logger* logger = currentLogger();

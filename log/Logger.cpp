@@ -17,7 +17,7 @@ void Logger::addSink(std::unique_ptr<Vexo::Log::SinkInterface> sink) {
     m_sinks.push_back(std::move(sink));
 }
 
-void Logger::log(LogLevel level, std::string message) {
+void Logger::log(LogLevel level, const std::string& message) {
     for (const auto& sink : m_sinks) {
         sink->write(level, message);
     }

@@ -18,7 +18,7 @@ public:
     Logger& operator=(const Logger&) = delete;
 
     void addSink(std::unique_ptr<Vexo::Log::SinkInterface> sink);
-    void log(LogLevel level, std::string message);
+    void log(LogLevel level, const std::string& message);
 
 private:
     std::vector<std::unique_ptr<Vexo::Log::SinkInterface>> m_sinks;

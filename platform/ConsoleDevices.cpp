@@ -24,6 +24,8 @@ bool IsConsoleOutputHandle(HANDLE handle) {
 }
 
 HANDLE RuntimeHandle(std::FILE* stream) {
+    // The C runtime hands its OS handle out as an integer; a cast is the only way back.
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
     return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
 }
 

@@ -7,10 +7,6 @@
 
 #include <memory>
 
-const std::wstring localAppDataToken = L"%LocalAppData%";
-const std::wstring programDataToken = L"%ProgramData%";
-const std::wstring programFilesToken = L"%ProgramFiles%";
-
 namespace {
 
 struct CoTaskMemDeleter {
@@ -44,7 +40,7 @@ bool KnownFolderOrder::operator()(const std::wstring& left, const std::wstring& 
 
 KnownFolderMap MakeKnownFolderMap() {
     struct KnownFolder {
-        const std::wstring& token;
+        const wchar_t* token;
         REFKNOWNFOLDERID id;
     };
     const KnownFolder folders[] = {{localAppDataToken, FOLDERID_LocalAppData},

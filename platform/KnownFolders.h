@@ -4,9 +4,9 @@
 #include <string>
 
 // The tokens an install path may use for system folders.
-extern const std::wstring localAppDataToken; // "%LocalAppData%"
-extern const std::wstring programDataToken;  // "%ProgramData%"
-extern const std::wstring programFilesToken; // "%ProgramFiles%"
+inline constexpr wchar_t localAppDataToken[] = L"%LocalAppData%";
+inline constexpr wchar_t programDataToken[] = L"%ProgramData%";
+inline constexpr wchar_t programFilesToken[] = L"%ProgramFiles%";
 
 // Orders the tokens "%ProgramData%", "%LocalAppData%", "%ProgramFiles%"
 // (any other text after them, by its characters).

@@ -44,8 +44,8 @@ RegistryValue ReadBinary(HKEY key, const wchar_t* valueName, DWORD size) {
 
 // The system is told the variable's size, never the stored one, so a value
 // stored with more bytes fails the query instead of overrunning the variable.
-template <typename Number>
-RegistryValue ReadNumber(HKEY key, const wchar_t* valueName, DWORD size, DWORD expectedType) {
+template <typename Number, DWORD expectedType>
+RegistryValue ReadNumber(HKEY key, const wchar_t* valueName, DWORD size) {
     Number number = 0;
     if (size > sizeof(number)) {
         return {};
@@ -82,9 +82,9 @@ RegistryValue RegistryEntry::ReadValue(const wchar_t* valueName) const noexcept 
         case REG_BINARY:
             return ReadBinary(key, valueName, size);
         case REG_DWORD:
-            return ReadNumber<std::uint32_t>(key, valueName, size, REG_DWORD);
+            return ReadNumber<std::uint32_t, REG_DWORD>(key, valueName, size);
         case REG_QWORD:
-            return ReadNumber<std::uint64_t>(key, valueName, size, REG_QWORD);
+            return ReadNumber<std::uint64_t, REG_QWORD>(key, valueName, size);
         default:
             return {};
         }

@@ -8,9 +8,6 @@
 #include <objbase.h>
 #include <shellapi.h>
 
-const std::wstring registerArguments = L"/s";
-const std::wstring unregisterArguments = L"/s /u";
-
 namespace {
 
 // Long enough for a slow machine, short enough that a hung server does not
@@ -19,7 +16,7 @@ constexpr DWORD regsvr32TimeoutMilliseconds = 60 * 1000;
 
 } // namespace
 
-bool RunRegsvr32(std::wstring path, const std::wstring& arguments) {
+bool RunRegsvr32(const std::wstring& path, const std::wstring& arguments) {
     // By its full path: the bare name would be looked up in the current
     // folder and along PATH first, where anyone may have put a regsvr32 of
     // their own for this elevated process to run.

@@ -5,13 +5,13 @@
 #include <string>
 
 // Arguments for regsvr32: register, and unregister.
-extern const std::wstring registerArguments;   // "/s"
-extern const std::wstring unregisterArguments; // "/s /u"
+inline constexpr wchar_t registerArguments[] = L"/s";
+inline constexpr wchar_t unregisterArguments[] = L"/s /u";
 
 // Has the system folder's regsvr32 register or unregister the DLL at
 // `path` (used up to its first NUL), hidden, and waits for it, at most 60
 // seconds. True only when regsvr32 ran and exited with 0.
-bool RunRegsvr32(std::wstring path, const std::wstring& arguments);
+bool RunRegsvr32(const std::wstring& path, const std::wstring& arguments);
 
 // Initialises COM on this thread (apartment-threaded, no OLE1 DDE). True when
 // the caller is to uninitialise it later: false only when COM was already

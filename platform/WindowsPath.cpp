@@ -123,6 +123,7 @@ std::wstring ParentFolder(std::wstring_view path) {
     return std::wstring(path.substr(0, end));
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the comparison is symmetric.
 bool SameFolder(std::wstring_view left, std::wstring_view right) {
     return SamePathText(left, right, SameCharacter);
 }

@@ -2,18 +2,18 @@
 
 #include "platform/Resources.h"
 
-#include <string>
-#include <vector>
+#include <array>
 
 // One SDK DLL that the tool carries: its file name, which is also the name of
 // the resource holding its bytes, and that resource's type.
 struct SdkComponent {
-    std::wstring fileName;
+    const wchar_t* fileName;
     Vexo::Resources::ResourceType resourceType;
 };
 
 // The SDK DLLs in the order install writes and registers them: 64-bit first.
-extern const std::vector<SdkComponent> ComponentTable;
+// Constant data, so that nothing runs (or can throw) before WinMain.
+extern const std::array<SdkComponent, 2> ComponentTable;
 
 // Where registering a DLL records its path: the default value of the SDK
 // class's ServerBinary key, one per bitness, under HKEY_LOCAL_MACHINE. The

@@ -49,28 +49,30 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     return TRUE;
 }
 
-extern "C" __declspec(dllexport) HRESULT WINAPI DllRegisterServer() {
+extern "C" HRESULT WINAPI DllRegisterServer() {
+    if (registrationFails) {
+        return SELFREG_E_CLASS;
+    }
     static wchar_t path[maxPathLength];
     const DWORD length = ModulePath(path);
-    if (registrationFails || length == 0) {
+    if (length == 0) {
         return SELFREG_E_CLASS;
     }
     return WriteServerBinary(path, length);
 }
 
-extern "C" __declspec(dllexport) HRESULT WINAPI DllUnregisterServer() {
+extern "C" HRESULT WINAPI DllUnregisterServer() {
     const LONG status = RegDeleteTreeW(HKEY_LOCAL_MACHINE, classKey);
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? S_OK : SELFREG_E_CLASS;
 }
 
-extern "C" __declspec(dllexport) HRESULT WINAPI
-    DllGetClassObject(REFCLSID, REFIID, LPVOID* object) {
+extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID, REFIID, LPVOID* object) {
     if (object != nullptr) {
         *object = nullptr;
     }
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 
-extern "C" __declspec(dllexport) HRESULT WINAPI DllCanUnloadNow() {
+extern "C" HRESULT WINAPI DllCanUnloadNow() {
     return S_OK;
 }

@@ -60,8 +60,8 @@ TEST_F(RegistryTest, ReadsEachStoredValueAsItsType) {
         {L"unterminated", REG_SZ, Utf16Bytes(L"abcd"), 6, L"abc"},
         {L"emptyString", REG_SZ, Utf16Bytes(L"a"), 0, L""},
         {L"oddSize", REG_SZ, Utf16Bytes(L"abc"), 5, L"ab"},
-        {L"expandString", REG_EXPAND_SZ, Utf16Bytes(std::wstring(L"%TEMP%", 7)), 14, {}},
-        {L"multiString", REG_MULTI_SZ, Utf16Bytes(std::wstring(L"a\0b\0", 5)), 10, {}},
+        {L"expandString", REG_EXPAND_SZ, Utf16Bytes(std::wstring(L"%TEMP%\0", 7)), 14, {}},
+        {L"multiString", REG_MULTI_SZ, Utf16Bytes(std::wstring(L"a\0b\0\0", 5)), 10, {}},
         {L"dword", REG_DWORD, NumberBytes<std::uint32_t>(0x89ABCDEF, 4), 4, 0x89ABCDEFu},
         {L"qword", REG_QWORD, NumberBytes<std::uint64_t>(0x0123456789ABCDEF, 8), 8,
          std::uint64_t{0x0123456789ABCDEF}},
@@ -107,7 +107,7 @@ TEST_F(RegistryTest, ReadsTheSixtyFourBitView) {
     SetDefaultString(RegistryView::Bits32, testKey + L"\\view", L"x86");
 
     EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, (testKey + L"\\view").c_str()), std::nullopt);
-    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, wowKey.c_str()), std::wstring(L"x86", 4));
+    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, wowKey.c_str()), std::wstring(L"x86\0", 4));
     DeleteRegistryTree(RegistryView::Bits32, testKey);
 }
 
@@ -173,7 +173,7 @@ TEST_F(RegistryTest, RandomDefaultValuesOfEveryType) {
 // The process handle count is not reported under Wine, but a leaked handle
 // pushes every later handle up the table.
 std::uintptr_t NextHandleValue() {
-    const HANDLE probe = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const auto probe = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     CloseHandle(probe);
     return reinterpret_cast<std::uintptr_t>(probe);
 }

@@ -71,7 +71,7 @@ protected:
     }
 
     std::wstring CopyIn(const char* variable, const std::wstring& name) const {
-        const std::wstring path = folder + L"\\" + name + L"_" + toWide(GetParam().arch) + L".dll";
+        std::wstring path = folder + L"\\" + name + L"_" + toWide(GetParam().arch) + L".dll";
         std::filesystem::copy_file(BuildPath(variable), path,
                                    std::filesystem::copy_options::overwrite_existing);
         return path;

@@ -25,7 +25,7 @@ std::wstring BuildPath(const char* variable) {
     if (value == nullptr || *value == '\0') {
         throw std::runtime_error(std::string("environment variable not set: ") + variable);
     }
-    const std::wstring path = toWide(value);
+    std::wstring path = toWide(value);
     // Only copies inside this prefix: no drive leads to the build folder itself.
     if (path.rfind(L"C:\\", 0) != 0) {
         throw std::runtime_error(std::string(variable) + " does not name a file on C:: " + value);

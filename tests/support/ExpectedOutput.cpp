@@ -18,7 +18,7 @@ std::string KnownFolder(REFKNOWNFOLDERID id) {
         CoTaskMemFree(path);
         throw std::runtime_error("the prefix has no such known folder");
     }
-    const std::string narrow = toNarrow(path);
+    std::string narrow = toNarrow(path);
     CoTaskMemFree(path);
     return narrow;
 }

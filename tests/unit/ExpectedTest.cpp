@@ -20,7 +20,7 @@ TEST(Expected, ErrorResultRunsOnlyTheErrorCallbackAndHasNoValue) {
     Expected<std::string> result(Vexo::Error("Disk full.", 0));
     std::vector<std::string> calls;
     Expected<std::string>& chained =
-        result.onValue([&](const std::string&) { calls.push_back("value"); })
+        result.onValue([&](const std::string&) { calls.emplace_back("value"); })
             .onError([&](const Vexo::Error& error) { calls.push_back(error.message); });
 
     EXPECT_EQ(&chained, &result);

@@ -15,9 +15,13 @@ TEST(FormatString, ProducesThePrintfText) {
 }
 
 TEST(FormatString, UnusableFormatGivesEmptyText) {
-    // Held in strings: the compiler rejects such formats when it can see them.
+    // Held in strings: the compiler rejects such formats when it can see them,
+    // and clang warns of any format it cannot see; here that is the point.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-security"
     for (const std::string format : {"", "%"}) {
         EXPECT_EQ(formatString(format.c_str()), "") << '"' << format << '"';
     }
+#pragma GCC diagnostic pop
     EXPECT_EQ(formatString(nullptr), "");
 }
