@@ -8,9 +8,15 @@ namespace {
 
 // Output sent to a file or a pipe is meant for a script or a log; taking it
 // to the console would leave the caller with nothing.
-void ReopenUnlessRedirected(std::FILE* stream, const char* device, const char* mode) {
+void ReopenInputUnlessRedirected(std::FILE* stream) {
     if (!Vexo::Platform::IsRedirectedToFileOrPipe(stream)) {
-        Vexo::Platform::ReopenOnConsoleDevice(stream, device, mode);
+        Vexo::Platform::ReopenOnConsoleDevice(stream, "CONIN$", "r");
+    }
+}
+
+void ReopenOutputUnlessRedirected(std::FILE* stream) {
+    if (!Vexo::Platform::IsOutputRedirectedToFileOrPipe(stream)) {
+        Vexo::Platform::ReopenOnConsoleDevice(stream, "CONOUT$", "w");
     }
 }
 
@@ -18,9 +24,9 @@ void ReopenUnlessRedirected(std::FILE* stream, const char* device, const char* m
 
 void OpenConsole() {
     Vexo::Platform::AllocateConsole();
-    ReopenUnlessRedirected(stdin, "CONIN$", "r");
-    ReopenUnlessRedirected(stderr, "CONOUT$", "w");
-    ReopenUnlessRedirected(stdout, "CONOUT$", "w");
+    ReopenInputUnlessRedirected(stdin);
+    ReopenOutputUnlessRedirected(stderr);
+    ReopenOutputUnlessRedirected(stdout);
 }
 
 void WaitForKeyPress() {

@@ -61,6 +61,14 @@ bool IsRedirectedToFileOrPipe(std::FILE* stream) {
     return type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE;
 }
 
+bool IsOutputRedirectedToFileOrPipe(std::FILE* stream) {
+    // A process started without standard output can still hold a handle of
+    // the file type that writes nowhere; only one that takes a write counts.
+    DWORD written = 0;
+    return IsRedirectedToFileOrPipe(stream) &&
+           WriteFile(RuntimeHandle(stream), "", 0, &written, nullptr) != 0;
+}
+
 bool StandardInputIsConsole() {
     return IsConsoleHandle(RuntimeHandle(stdin)) || IsConsoleHandle(GetStdHandle(STD_INPUT_HANDLE));
 }

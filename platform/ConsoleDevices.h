@@ -13,9 +13,12 @@ bool AllocateConsole();
 // device would lose everything written to the stream afterwards.
 bool ReopenOnConsoleDevice(std::FILE* stream, const char* device, const char* mode);
 
-// True when `stream` was sent to a file or a pipe by whoever started the
-// process: its handle is a disk file or a pipe.
+// True when the input stream `stream` was sent to a file or a pipe by
+// whoever started the process: its handle is a disk file or a pipe.
 bool IsRedirectedToFileOrPipe(std::FILE* stream);
+
+// The same for an output stream, which must also take what is written to it.
+bool IsOutputRedirectedToFileOrPipe(std::FILE* stream);
 
 // True when standard input is a console, so that a key press can come.
 bool StandardInputIsConsole();

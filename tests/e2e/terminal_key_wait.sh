@@ -2,7 +2,8 @@
 # In a real terminal the tool shows its lines, then waits after
 # "Press any key to exit." until a key comes, and ends with 0 when one does.
 # With its output sent to a file, the file gets every line and the prompt,
-# and the tool ends without waiting.
+# and the tool ends without waiting; so it does when its input is a file.
+# Started with no standard output at all, its lines still reach the terminal.
 # Runs inside the suite's Wine prefix (scripts/wine-suite sets it up).
 set -u
 . "$RIMKIT_SOURCE_DIR/scripts/lib/wine.sh"
@@ -54,18 +55,26 @@ wait_for 60 exited || fail "--status > file waited for a key"
     [ "$(tail -n 1 "$out_file")" = "$(printf 'Press any key to exit.\r')" ] &&
     [ "$(wc -l < "$out_file")" = 14 ] || fail "--status > file holds: $(cat -A "$out_file")"
 
-# Nothing redirected: the lines on the screen, and a wait for a key.
-in_terminal "$tool --console"
+# Input from a file: no key can come, so no wait; the lines still show.
+in_terminal "$tool --console < $out_file"
+wait_for 60 exited || fail "--console < file waited for a key"
+[ "$(cat "$exit_file")" = 0 ] || fail "--console < file: exit code $(cat "$exit_file")"
+screen_shows "Info: Console logging enabled." || fail "--console < file showed no lines"
 
-wait_for 90 screen_shows "Press any key to exit." || fail "no prompt on the screen"
-for line in "Info: Console logging enabled." "Info: v9.1.1"; do
-    screen_shows "$line" || fail "missing line: $line"
+# Nothing redirected, and no standard output at all (as Explorer starts it):
+# the lines on the screen, and a wait for a key.
+for redirection in "" ">&-"; do
+    in_terminal "$tool --console $redirection"
+    wait_for 90 screen_shows "Press any key to exit." || fail "no prompt on the screen ($redirection)"
+    for line in "Info: Console logging enabled." "Info: v9.1.1"; do
+        screen_shows "$line" || fail "missing line: $line ($redirection)"
+    done
+    sleep 3
+    exited && fail "the tool ended without a key press (exit code $(cat "$exit_file")) ($redirection)"
+
+    tmux -L "$socket" send-keys -t tool x
+    wait_for 30 exited || fail "the tool did not end after a key press ($redirection)"
+    [ "$(cat "$exit_file")" = 0 ] || fail "exit code $(cat "$exit_file"), expected 0 ($redirection)"
 done
-sleep 3
-exited && fail "the tool ended without a key press (exit code $(cat "$exit_file"))"
-
-tmux -L "$socket" send-keys -t tool x
-wait_for 30 exited || fail "the tool did not end after a key press"
-[ "$(cat "$exit_file")" = 0 ] || fail "exit code $(cat "$exit_file"), expected 0"
 tmux -L "$socket" kill-server
 echo "PASS: output sent to a file stays there without a wait; in a terminal the tool waits for a key and ends with 0 when one is pressed"
