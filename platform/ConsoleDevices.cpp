@@ -53,7 +53,7 @@ bool ReopenOnConsoleDevice(std::FILE* stream, const char* device, const char* mo
 }
 
 bool IsRedirectedToFileOrPipe(std::FILE* stream) {
-    const HANDLE handle = RuntimeHandle(stream);
+    const auto handle = RuntimeHandle(stream);
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
         return false;
     }

@@ -5,7 +5,7 @@
 namespace Vexo::Platform {
 
 std::wstring FullPath(const std::wstring& path) {
-    const std::wstring text(path.c_str());
+    std::wstring text(path.c_str());
     const DWORD needed = GetFullPathNameW(text.c_str(), 0, nullptr, nullptr);
     if (needed == 0) {
         return text;

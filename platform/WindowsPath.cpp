@@ -101,6 +101,7 @@ bool SameRelativePart(std::wstring_view left, std::wstring_view right, Character
     return l == left.size() && r == right.size();
 }
 
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the comparison is symmetric.
 bool SamePathText(std::wstring_view left, std::wstring_view right, CharacterMatch match) {
     const PathParts leftParts = SplitPath(left);
     const PathParts rightParts = SplitPath(right);

@@ -114,7 +114,7 @@ TEST_F(RegistryTest, ReadsTheSixtyFourBitView) {
 // A random value: mostly short, some up to 64 KiB; odd sizes as often as even
 // ones; bytes of any kind, none zero, or text with NUL characters.
 std::vector<std::uint8_t> RandomData(std::mt19937& random) {
-    const std::size_t limits[] = {16, 600, 64 * 1024};
+    const std::size_t limits[] = {16, 600, std::size_t{64} * 1024};
     std::vector<std::uint8_t> data(random() % (limits[random() % 3] + 1));
     const auto kind = random() % 3;
     for (auto& byte : data) {
