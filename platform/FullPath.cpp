@@ -1,5 +1,7 @@
 #include "platform/FullPath.h"
 
+#include "platform/WindowsPath.h"
+
 #include <windows.h>
 
 namespace Vexo::Platform {
@@ -17,6 +19,11 @@ std::wstring FullPath(const std::wstring& path) {
     }
     full.resize(length);
     return full;
+}
+
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the comparison is symmetric.
+bool SameFileOnDisc(const std::wstring& left, const std::wstring& right) {
+    return SameFile(FullPath(left), FullPath(right));
 }
 
 } // namespace Vexo::Platform

@@ -10,4 +10,8 @@ namespace Vexo::Platform {
 // system cannot resolve it.
 std::wstring FullPath(const std::wstring& path);
 
+// Whether two paths name the same file on disc: both taken as full paths and
+// compared by the Windows rules, letters without regard to case.
+bool SameFileOnDisc(const std::wstring& left, const std::wstring& right);
+
 } // namespace Vexo::Platform

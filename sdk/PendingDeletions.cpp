@@ -5,7 +5,6 @@
 #include "platform/DelayedDeletion.h"
 #include "platform/FullPath.h"
 #include "platform/PathPresence.h"
-#include "platform/WindowsPath.h"
 #include "sdk/Registrations.h"
 
 #include <algorithm>
@@ -17,9 +16,8 @@ namespace {
 using Vexo::Platform::FullPath;
 
 bool Contains(const std::vector<std::wstring>& paths, const std::wstring& path) {
-    const std::wstring fullPath = FullPath(path);
-    return std::any_of(paths.begin(), paths.end(), [&fullPath](const std::wstring& known) {
-        return Vexo::Platform::SameFile(FullPath(known), fullPath);
+    return std::any_of(paths.begin(), paths.end(), [&path](const std::wstring& known) {
+        return Vexo::Platform::SameFileOnDisc(known, path);
     });
 }
 

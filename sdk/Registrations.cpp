@@ -2,20 +2,17 @@
 
 #include "platform/FullPath.h"
 #include "platform/Registry.h"
-#include "platform/WindowsPath.h"
 #include "sdk/ComponentTable.h"
 
 namespace {
 
-bool Names(const std::optional<std::wstring>& registeredPath, const std::wstring& fullPath) {
-    return registeredPath &&
-           Vexo::Platform::SameFile(Vexo::Platform::FullPath(*registeredPath), fullPath);
+bool Names(const std::optional<std::wstring>& registeredPath, const std::wstring& path) {
+    return registeredPath && Vexo::Platform::SameFileOnDisc(*registeredPath, path);
 }
 
 } // namespace
 
 bool IsRegistered(const std::wstring& path) {
-    const std::wstring fullPath = Vexo::Platform::FullPath(path);
-    return Names(ReadRegistryString(HKEY_LOCAL_MACHINE, registrationKey32), fullPath) ||
-           Names(ReadRegistryString(HKEY_LOCAL_MACHINE, registrationKey64), fullPath);
+    return Names(ReadRegistryString(HKEY_LOCAL_MACHINE, registrationKey32), path) ||
+           Names(ReadRegistryString(HKEY_LOCAL_MACHINE, registrationKey64), path);
 }

@@ -13,8 +13,6 @@
 
 namespace {
 
-using Vexo::Platform::FullPath;
-
 // A registration can name any file; only the SDK's own DLLs are ours to
 // unregister and delete.
 bool IsSdkFile(const FileEntry& entry) {
@@ -78,9 +76,8 @@ void Unregister(FileEntry& entry) {
 }
 
 bool Lists(const FileList& fileList, const std::wstring& path) {
-    const std::wstring fullPath = FullPath(path);
-    return std::any_of(fileList.begin(), fileList.end(), [&fullPath](const FileEntry& entry) {
-        return Vexo::Platform::SameFile(FullPath(entry.path), fullPath);
+    return std::any_of(fileList.begin(), fileList.end(), [&path](const FileEntry& entry) {
+        return Vexo::Platform::SameFileOnDisc(entry.path, path);
     });
 }
 
