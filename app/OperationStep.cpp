@@ -4,10 +4,13 @@
 #include "log/Log.h"
 #include "sdk/Install.h"
 #include "sdk/PendingDeletions.h"
+#include "sdk/PreviousInstallation.h"
+#include "sdk/Rollback.h"
 #include "sdk/StatusReport.h"
 #include "sdk/Uninstall.h"
 
 #include <exception>
+#include <filesystem>
 
 namespace {
 
@@ -15,11 +18,27 @@ void reportError(const Vexo::Error& error) {
     logError("%s\n", error.message.c_str());
 }
 
+// A fresh install starts from a machine without a registered SDK. It either
+// completes or leaves the machine as it found it: whatever stops it, the
+// installation that was there before comes back.
+void InstallAfresh(const std::filesystem::path& path, PendingDeletions& pending) {
+    const PreviousInstallation previous = RememberInstallation();
+    InstallChanges changes;
+    try {
+        Uninstall(pending).onError(reportError);
+        Install(path, changes).onError(reportError);
+    } catch (const std::exception& failure) {
+        logError("%s\n", failure.what());
+        changes.complete = false;
+    }
+    if (!changes.complete) {
+        RollBack(changes, previous, pending);
+    }
+}
+
 void RunChanges(const CommandLineOptions& options, PendingDeletions& pending) {
     if (options.install) {
-        // A fresh install starts from a machine without a registered SDK.
-        Uninstall(pending).onError(reportError);
-        Install(options.path, pending).onError(reportError);
+        InstallAfresh(options.path, pending);
     } else {
         Uninstall(pending).onError(reportError);
     }

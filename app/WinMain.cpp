@@ -8,6 +8,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // DLL loaded later, by this code, the runtime, the shell or COM, comes
     // from the system folder only, never from the tool's or the current folder.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // No loader or critical-error dialog, here or in the hidden regsvr32
+    // that inherits this mode: nobody could answer it, and it would hold
+    // the run until regsvr32 is ended.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 
     const std::string programName = "rimkit_manager";
     const CommandLineOptions options = ParseCommandLine(programName);

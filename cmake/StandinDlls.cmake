@@ -1,12 +1,14 @@
 # Builds the stand-in SDK DLLs: x64 with this build's toolchain, x86 as a
 # separate build with the i686 toolchain. Provides RIMKIT_STANDIN_X64,
-# RIMKIT_STANDIN_X86, the failing test doubles RIMKIT_FAILING_X64/X86, and the
-# target rimkit_standin_dlls that builds them all.
+# RIMKIT_STANDIN_X86, the test doubles RIMKIT_FAILING_X64/X86 (registration
+# fails) and RIMKIT_HANGING_X64 (registration takes too long), and the target
+# rimkit_standin_dlls that builds them all.
 include(ExternalProject)
 
 add_subdirectory(standin_dll)
 set(RIMKIT_STANDIN_X64 ${CMAKE_BINARY_DIR}/standin_dll/vexo_steering_wheel_x64.dll)
 set(RIMKIT_FAILING_X64 ${CMAKE_BINARY_DIR}/standin_dll/failing_server_x64.dll)
+set(RIMKIT_HANGING_X64 ${CMAKE_BINARY_DIR}/standin_dll/hanging_server_x64.dll)
 
 set(_x86_dir ${CMAKE_BINARY_DIR}/standin_dll_x86)
 set(RIMKIT_STANDIN_X86 ${_x86_dir}/vexo_steering_wheel_x86.dll)
@@ -22,4 +24,4 @@ ExternalProject_Add(standin_dll_x86
     BUILD_BYPRODUCTS ${RIMKIT_STANDIN_X86} ${RIMKIT_FAILING_X86})
 
 add_custom_target(rimkit_standin_dlls DEPENDS
-    standin_dll_x64 standin_dll_failing_x64 standin_dll_x86)
+    standin_dll_x64 standin_dll_failing_x64 standin_dll_hanging_x64 standin_dll_x86)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace Vexo::Platform {
@@ -8,5 +9,11 @@ namespace Vexo::Platform {
 // first NUL) when the machine next starts, before anything can load it. True
 // when the deletion was recorded; recording needs administrator rights.
 bool DeleteAtRestart(const std::wstring& path);
+
+// Renames the file at `path` (used up to its first NUL) to a new name in the
+// same folder, so that its own name is free at once even while a program
+// still has the file loaded. The new path, or nothing when it cannot be
+// renamed (someone holds it without allowing that).
+std::optional<std::wstring> MoveAside(const std::wstring& path);
 
 } // namespace Vexo::Platform

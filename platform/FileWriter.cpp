@@ -1,21 +1,55 @@
 #include "platform/FileWriter.h"
 
-#include <fstream>
+#include "platform/UniqueHandle.h"
+
+#include <windows.h>
+
+#include <algorithm>
 
 namespace Vexo::Platform {
 
+namespace {
+
+// The file has one name and is no link: writing it changes nothing else.
+bool IsPlainFile(const UniqueHandle& file) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    return GetFileInformationByHandle(file.get(), &information) != 0 &&
+           (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
+           information.nNumberOfLinks == 1;
+}
+
+bool WriteAll(const UniqueHandle& file, const std::vector<std::uint8_t>& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        constexpr std::size_t chunk = 1 << 20;
+        const auto size = static_cast<DWORD>(std::min(chunk, bytes.size() - done));
+        DWORD written = 0;
+        if (!WriteFile(file.get(), bytes.data() + done, size, &written, nullptr) || written == 0) {
+            return false;
+        }
+        done += written;
+    }
+    return FlushFileBuffers(file.get()) != 0;
+}
+
+} // namespace
+
 WriteOutcome WriteWholeFile(const std::filesystem::path& path,
                             const std::vector<std::uint8_t>& bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file.is_open()) {
+    // Opened as it is, never followed: a link is found out before anything
+    // is truncated.
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                                  nullptr));
+    if (!file.valid() || !IsPlainFile(file)) {
         return WriteOutcome::NotOpened;
     }
-    file.write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    file.flush();
-    const bool writtenAndFlushed = file.good();
-    file.close();
-    return writtenAndFlushed && !file.fail() ? WriteOutcome::Written : WriteOutcome::Incomplete;
+    if (!SetEndOfFile(file.get())) {
+        return WriteOutcome::NotOpened;
+    }
+    const bool written = WriteAll(file, bytes);
+    const bool closed = CloseHandle(file.release()) != 0;
+    return written && closed ? WriteOutcome::Written : WriteOutcome::Incomplete;
 }
 
 } // namespace Vexo::Platform

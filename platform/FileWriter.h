@@ -8,12 +8,15 @@ namespace Vexo::Platform {
 
 enum class WriteOutcome {
     Written,   // every byte is in the file and the file is closed
-    NotOpened, // the file could not be created or truncated (in use, no access...)
+    NotOpened, // the file could not be created or opened for writing (in use, no access,
+               // or a link stands there)
     Incomplete // it opened, but writing, flushing or closing failed (disk full...)
 };
 
-// Creates or truncates the file and writes `bytes` to it, without locking
-// other processes out of it.
+// Creates the file, or replaces the content of the one there, with `bytes`.
+// Nobody else may write or delete it while it is written. A symbolic link,
+// a reparse point or a file with more than one name at `path` is not
+// written through: what it leads to is not this file's to change.
 WriteOutcome WriteWholeFile(const std::filesystem::path& path,
                             const std::vector<std::uint8_t>& bytes);
 

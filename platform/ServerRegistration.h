@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/OnExit.h"
+#include "platform/Bitness.h"
 
 #include <string>
 
@@ -8,10 +9,18 @@
 inline constexpr wchar_t registerArguments[] = L"/s";
 inline constexpr wchar_t unregisterArguments[] = L"/s /u";
 
-// Has the system folder's regsvr32 register or unregister the DLL at
-// `path` (used up to its first NUL), hidden, and waits for it, at most 60
-// seconds. True only when regsvr32 ran and exited with 0.
-bool RunRegsvr32(const std::wstring& path, const std::wstring& arguments);
+// Long enough for a slow machine, short enough that a hung server does not
+// stall the tool for good.
+inline constexpr unsigned long regsvr32BoundMilliseconds = 60 * 1000;
+
+// Has the regsvr32 of `bitness` (System32's for 64-bit DLLs, SysWOW64's for
+// 32-bit ones) register or unregister the DLL at `path` (used up to its
+// first NUL, as a full path), hidden, with its system folder as current folder, and waits
+// for it at most `boundMilliseconds`. One that takes longer is ended. True
+// only when regsvr32 ran and exited with 0.
+bool RunRegsvr32(const std::wstring& path, const std::wstring& arguments,
+                 Vexo::Platform::Bitness bitness,
+                 unsigned long boundMilliseconds = regsvr32BoundMilliseconds);
 
 // Initialises COM on this thread (apartment-threaded, no OLE1 DDE). True when
 // the caller is to uninitialise it later: false only when COM was already

@@ -4,19 +4,32 @@
 
 namespace Vexo::Platform {
 
-std::optional<std::wstring> SystemFolder() {
+namespace {
+
+// Asks `query` for a folder: it fills a buffer of the given size and returns
+// the length, or the size it needs (terminator included) when that is larger.
+template <typename Query> std::optional<std::wstring> AskFolder(Query query) {
     std::wstring buffer(MAX_PATH, L'\0');
-    UINT length = GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
+    UINT length = query(buffer.data(), static_cast<UINT>(buffer.size()));
     if (length >= buffer.size()) {
-        // Too small: the call gave the size it needs, terminator included.
         buffer.assign(length, L'\0');
-        length = GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
+        length = query(buffer.data(), static_cast<UINT>(buffer.size()));
     }
     if (length == 0 || length >= buffer.size()) {
         return std::nullopt;
     }
     buffer.resize(length);
     return buffer;
+}
+
+} // namespace
+
+std::optional<std::wstring> SystemFolder() {
+    return AskFolder(GetSystemDirectoryW);
+}
+
+std::optional<std::wstring> SystemFolder32() {
+    return AskFolder(GetSystemWow64DirectoryW);
 }
 
 } // namespace Vexo::Platform

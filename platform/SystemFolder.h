@@ -9,4 +9,8 @@ namespace Vexo::Platform {
 // backslash; nothing when the system cannot tell it.
 std::optional<std::wstring> SystemFolder();
 
+// The system folder of 32-bit programs (SysWOW64), without a trailing
+// backslash; nothing on a system that runs no 32-bit programs.
+std::optional<std::wstring> SystemFolder32();
+
 } // namespace Vexo::Platform

@@ -1,6 +1,19 @@
 #include "sdk/ComponentTable.h"
 
+#include "platform/WindowsPath.h"
+
 const std::array<SdkComponent, 2> ComponentTable = {{
-    {L"vexo_steering_wheel_x64.dll", Vexo::Resources::Dll},
-    {L"vexo_steering_wheel_x86.dll", Vexo::Resources::Dll},
+    {L"vexo_steering_wheel_x64.dll", Vexo::Resources::Dll, Vexo::Platform::Bitness::Bits64},
+    {L"vexo_steering_wheel_x86.dll", Vexo::Resources::Dll, Vexo::Platform::Bitness::Bits32},
 }};
+
+const SdkComponent* FindComponent(const std::wstring& path) {
+    // A registry path may carry a NUL; only the text before it names the file.
+    const std::wstring_view name = Vexo::Platform::LastElement(path.c_str());
+    for (const auto& component : ComponentTable) {
+        if (Vexo::Platform::SameFile(name, component.fileName)) {
+            return &component;
+        }
+    }
+    return nullptr;
+}

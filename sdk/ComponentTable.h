@@ -1,19 +1,27 @@
 #pragma once
 
+#include "platform/Bitness.h"
 #include "platform/Resources.h"
 
 #include <array>
+#include <string>
 
 // One SDK DLL that the tool carries: its file name, which is also the name of
-// the resource holding its bytes, and that resource's type.
+// the resource holding its bytes, that resource's type, and the bitness of
+// the programs that load it (and so of the regsvr32 that registers it).
 struct SdkComponent {
     const wchar_t* fileName;
     Vexo::Resources::ResourceType resourceType;
+    Vexo::Platform::Bitness bitness;
 };
 
 // The SDK DLLs in the order install writes and registers them: 64-bit first.
 // Constant data, so that nothing runs (or can throw) before WinMain.
 extern const std::array<SdkComponent, 2> ComponentTable;
+
+// The component whose file name the last element of `path` is, in any letter
+// case; nothing for any other file.
+const SdkComponent* FindComponent(const std::wstring& path);
 
 // Where registering a DLL records its path: the default value of the SDK
 // class's ServerBinary key, one per bitness, under HKEY_LOCAL_MACHINE. The

@@ -5,95 +5,109 @@
 #include "log/Log.h"
 #include "platform/FileRemoval.h"
 #include "platform/FileWriter.h"
+#include "platform/HeldFile.h"
 #include "platform/ServerRegistration.h"
 #include "sdk/ComponentTable.h"
 #include "sdk/InstallFolder.h"
 #include "sdk/Registrations.h"
 
+#include <optional>
+#include <vector>
+
 namespace fs = std::filesystem;
+using Vexo::Platform::HeldFile;
 
 namespace {
 
-// Deletes the marked files, except those a registration names: a failed
-// registration must not take away the copy that the machine still uses. What
-// cannot be deleted now is left to `pending`.
-void DeleteUnregisteredFiles(const FileList& fileList, PendingDeletions& pending) {
-    for (const auto& entry : fileList) {
-        if (!entry.marked) {
-            continue;
-        }
-        if (IsRegistered(entry.path)) {
-            logWarning("Not deleted, still registered: %s\n", toNarrow(entry.path).c_str());
-            pending.AddFile(entry.path);
-            continue;
-        }
-        for (const auto& outcome : DeleteMarkedFiles({entry})) {
-            if (!outcome.deleted) {
-                pending.AddFile(outcome.path);
-            }
-        }
+// One DLL on its way to being registered: its file, held since it was
+// written or found, or nothing when it could not be held.
+struct Extracted {
+    FileEntry entry;
+    std::optional<HeldFile> held;
+};
+
+// The file there is registered only when it is this version's DLL: a file of
+// someone else's at the target must never be loaded by this elevated process.
+// Nothing when it is not; the file is then left as it is.
+std::optional<Extracted> HoldIfOurs(const fs::path& target, const std::vector<std::uint8_t>& bytes,
+                                    bool logAdding) {
+    auto held = HeldFile::Hold(target.wstring());
+    const std::string targetText = toNarrow(target.wstring());
+    if (held && !held->Contains(bytes)) {
+        logError("Not registered, not this version's DLL: %s\n", targetText.c_str());
+        return std::nullopt;
     }
+    if (logAdding) {
+        logInfo("Adding %s to the register list so that something will be registered.\n",
+                targetText.c_str());
+    }
+    return Extracted{FileEntry{target.wstring(), true, false}, std::move(held)};
 }
 
-// Writes one DLL and adds it to the register list. A target that cannot be
-// opened is still listed, so that a copy already there gets registered; a
-// file that opened but was not written whole is never registered.
-void ExtractComponent(const SdkComponent& component, const fs::path& folder, FileList& registerList,
-                      PendingDeletions& pending) {
+// Writes one DLL. A target that cannot be written is still registered when
+// it holds this version's bytes; a file that opened but was not written
+// whole is never registered.
+std::optional<Extracted> ExtractComponent(const SdkComponent& component, const fs::path& folder,
+                                          InstallChanges& changes) {
     const auto bytes = Vexo::Resources::ReadResource(component.fileName, component.resourceType);
     if (bytes.hasError()) {
         logError("%s", bytes.error().message.c_str());
-        return;
+        return std::nullopt;
     }
     const fs::path target = folder / component.fileName;
     const std::string targetText = toNarrow(target.wstring());
     switch (Vexo::Platform::WriteWholeFile(target, bytes.value())) {
     case Vexo::Platform::WriteOutcome::Written:
+        changes.written.push_back(target.wstring());
         logInfo("Written: %s bytes: %zu\n", targetText.c_str(), bytes.value().size());
-        break;
+        return HoldIfOurs(target, bytes.value(), false);
     case Vexo::Platform::WriteOutcome::NotOpened:
         logWarning("Could not write: %s unable to extract file.\n", targetText.c_str());
-        logInfo("Adding %s to the register list so that something will be registered.\n",
-                targetText.c_str());
-        break;
+        return HoldIfOurs(target, bytes.value(), true);
     case Vexo::Platform::WriteOutcome::Incomplete:
+        changes.written.push_back(target.wstring());
         logError("Could not write all of: %s\n", targetText.c_str());
-        DeleteUnregisteredFiles({FileEntry{target.wstring(), true, false}}, pending);
-        return;
+        return std::nullopt;
     }
-    registerList.push_back(FileEntry{target.wstring(), true, false});
+    return std::nullopt;
 }
 
-void Register(FileEntry& entry) {
-    if (RunRegsvr32(entry.path, registerArguments)) {
-        entry.marked = false;
-        logInfo("Registered: %s\n", toNarrow(entry.path).c_str());
-        return;
+// A file that could not be held might change under regsvr32, so it is not
+// handed to it.
+bool Register(Extracted& extracted, InstallChanges& changes) {
+    if (!extracted.held) {
+        LogUnableToRegister(extracted.entry.path);
+        return false;
     }
-    const std::string failure = "Unable to register: " + toNarrow(entry.path) +
-                                " with args: " + toNarrow(registerArguments);
-    logError("%s\n", failure.c_str());
+    const bool registered = RegisterFile(extracted.entry);
+    extracted.held.reset();
+    if (registered) {
+        changes.registered.push_back(extracted.entry.path);
+    }
+    return registered;
 }
 
 } // namespace
 
-Expected<bool> Install(fs::path path, PendingDeletions& pending) {
+Expected<bool> Install(fs::path path, InstallChanges& changes) {
     logInfo("Starting install\n");
     const OnExit exitLog([] { logInfo("Exiting install\n"); });
-    FileList registerList;
-    const OnExit pendingDeletion(
-        [&registerList, &pending] { DeleteUnregisteredFiles(registerList, pending); });
     const OnExit comRelease = OpenComScope();
 
-    const auto folder = SelectInstallFolder(std::move(path));
+    const auto folder = SelectInstallFolder(std::move(path), changes.createdFolders);
     if (folder.hasError()) {
         return folder.error();
     }
+    std::vector<Extracted> registerList;
     for (const auto& component : ComponentTable) {
-        ExtractComponent(component, folder.value(), registerList, pending);
+        if (auto extracted = ExtractComponent(component, folder.value(), changes)) {
+            registerList.push_back(std::move(*extracted));
+        }
     }
-    for (auto& entry : registerList) {
-        Register(entry);
+    std::size_t registered = 0;
+    for (auto& extracted : registerList) {
+        registered += Register(extracted, changes) ? 1 : 0;
     }
+    changes.complete = registered == ComponentTable.size();
     return true;
 }

@@ -1,13 +1,16 @@
 #pragma once
 
 #include "core/Expected.h"
-#include "sdk/PendingDeletions.h"
+#include "sdk/InstallChanges.h"
 
 #include <filesystem>
 
 // Writes the SDK DLLs that the program carries into the install folder chosen
 // from `path` and registers each of them. Fails only when no install folder
-// can be had; per-DLL failures are logged, and a file that could not be
-// registered is deleted again unless a registration still names it. Files
-// that could not be deleted are added to `pending`.
-Expected<bool> Install(std::filesystem::path path, PendingDeletions& pending);
+// can be had; per-DLL failures are logged. Only a DLL that is byte for byte
+// the program's own is registered: one written here, or one already there
+// that could not be written over. Each written file stays held, so that
+// nobody can change it, until its regsvr32 has ended. Everything it changes
+// is added to `changes`, which tells at the end whether the install is
+// complete; it deletes nothing itself.
+Expected<bool> Install(std::filesystem::path path, InstallChanges& changes);

@@ -8,6 +8,7 @@
 
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -39,13 +40,35 @@ bool IsEmptyFolder(const fs::path& folder) {
     return empty && !error;
 }
 
+// Creates `folder` with every missing folder above it, outermost first, and
+// adds each one it made to `created`. True when it made `folder` itself.
+bool CreateFolders(const fs::path& folder, std::vector<fs::path>& created, std::error_code& error) {
+    std::vector<fs::path> missing;
+    for (fs::path level = OnDisc(folder); !level.empty(); level = level.parent_path()) {
+        if (fs::exists(level, error) || error || level == level.parent_path()) {
+            break;
+        }
+        missing.push_back(level);
+    }
+    if (error) {
+        return false;
+    }
+    for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
+        if (!fs::create_directory(*level, error) || error) {
+            return false;
+        }
+        created.push_back(*level);
+    }
+    return !missing.empty();
+}
+
 Vexo::Error CannotCreate(const fs::path& folder) {
     return Vexo::Error("Failed to create folder: " + Narrow(folder), 0);
 }
 
 // The folder exists at the end, or the reason why not: creating it failed, or
 // something that is not a folder stands there.
-Expected<bool> EnsureFolderExists(const fs::path& folder) {
+Expected<bool> EnsureFolderExists(const fs::path& folder, std::vector<fs::path>& created) {
     std::error_code error;
     const fs::file_status status = fs::status(OnDisc(folder), error);
     if (fs::exists(status)) {
@@ -57,7 +80,7 @@ Expected<bool> EnsureFolderExists(const fs::path& folder) {
     if (error && status.type() != fs::file_type::not_found) {
         return CannotCreate(folder);
     }
-    if (!fs::create_directories(OnDisc(folder), error) || error) {
+    if (!CreateFolders(folder, created, error) || error) {
         return CannotCreate(folder);
     }
     logInfo("Created: %s\n", Narrow(folder).c_str());
@@ -66,12 +89,13 @@ Expected<bool> EnsureFolderExists(const fs::path& folder) {
 
 } // namespace
 
-void ApplyVersionFolder(fs::path& folder, const Vexo::Resources::Version& version) {
+void ApplyVersionFolder(fs::path& folder, const Vexo::Resources::Version& version,
+                        std::vector<fs::path>& created) {
     const fs::path candidate = folder / VersionFolderName(version);
     logInfo("Install path: %s\n", Narrow(candidate).c_str());
 
     std::error_code error;
-    if (fs::create_directories(OnDisc(candidate), error) && !error) {
+    if (CreateFolders(candidate, created, error) && !error) {
         folder = candidate;
         logInfo("Created: %s\n", Narrow(folder).c_str());
         return;
@@ -86,7 +110,7 @@ void ApplyVersionFolder(fs::path& folder, const Vexo::Resources::Version& versio
     logInfo("Defaulting to install path: %s\n", Narrow(folder).c_str());
 }
 
-Expected<fs::path> SelectInstallFolder(fs::path path) {
+Expected<fs::path> SelectInstallFolder(fs::path path, std::vector<fs::path>& created) {
     if (path.empty()) {
         path = L".";
     }
@@ -104,11 +128,12 @@ Expected<fs::path> SelectInstallFolder(fs::path path) {
     logInfo("Expanded: %s\n", Narrow(path).c_str());
 
     Vexo::Resources::ReadVersion()
-        .onValue(
-            [&path](const Vexo::Resources::Version& version) { ApplyVersionFolder(path, version); })
+        .onValue([&path, &created](const Vexo::Resources::Version& version) {
+            ApplyVersionFolder(path, version, created);
+        })
         .onError([](const Vexo::Error& error) { logWarning("%s\n", error.message.c_str()); });
 
-    const auto exists = EnsureFolderExists(path);
+    const auto exists = EnsureFolderExists(path, created);
     if (exists.hasError()) {
         return exists.error();
     }

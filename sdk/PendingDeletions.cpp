@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 namespace {
@@ -45,12 +46,23 @@ bool EmptyOnceGone(const std::wstring& folder, const std::vector<std::wstring>& 
     return !error;
 }
 
-bool Schedule(const std::wstring& path) {
+bool Schedule(const std::wstring& path, const std::wstring& shown) {
     if (!Vexo::Platform::DeleteAtRestart(FullPath(path))) {
         return false;
     }
-    logWarning("Scheduled for deletion at the next restart: %s\n", toNarrow(path).c_str());
+    logWarning("Scheduled for deletion at the next restart: %s\n", toNarrow(shown).c_str());
     return true;
+}
+
+// A file is first renamed aside, so that the restart deletes only this copy:
+// a later install may put and register a new file under the same name before
+// the machine restarts.
+std::optional<std::wstring> ScheduleFile(const std::wstring& file) {
+    const std::wstring onDisc = Vexo::Platform::MoveAside(FullPath(file)).value_or(FullPath(file));
+    if (!Schedule(onDisc, file)) {
+        return std::nullopt;
+    }
+    return onDisc;
 }
 
 } // namespace
@@ -67,13 +79,16 @@ void PendingDeletions::ScheduleForRestart() const {
     std::vector<std::wstring> scheduled;
     for (const auto& file : m_files) {
         // A later step of this run may have registered the path again.
-        if (IsThere(file) && !IsRegistered(file) && Schedule(file)) {
-            scheduled.push_back(file);
+        if (!IsThere(file) || IsRegistered(file)) {
+            continue;
+        }
+        if (const auto onDisc = ScheduleFile(file)) {
+            scheduled.push_back(*onDisc);
         }
     }
     for (const auto& folder : m_folders) {
         if (IsThere(folder) && EmptyOnceGone(folder, scheduled)) {
-            Schedule(folder);
+            Schedule(folder, folder);
         }
     }
 }

@@ -1,7 +1,10 @@
 #include "sdk/Registrations.h"
 
+#include "core/Text.h"
+#include "log/Log.h"
 #include "platform/FullPath.h"
 #include "platform/Registry.h"
+#include "platform/ServerRegistration.h"
 #include "sdk/ComponentTable.h"
 
 namespace {
@@ -10,9 +13,57 @@ bool Names(const std::optional<std::wstring>& registeredPath, const std::wstring
     return registeredPath && Vexo::Platform::SameFileOnDisc(*registeredPath, path);
 }
 
+bool RunFor(const FileEntry& entry, const wchar_t* arguments) {
+    const SdkComponent* component = FindComponent(entry.path);
+    return component != nullptr && RunRegsvr32(entry.path, arguments, component->bitness);
+}
+
+void LogFailure(const char* what, const std::wstring& path, const wchar_t* arguments) {
+    const std::string failure = what + toNarrow(path) + " with args: " + toNarrow(arguments);
+    logError("%s\n", failure.c_str());
+}
+
 } // namespace
 
 bool IsRegistered(const std::wstring& path) {
-    return Names(ReadRegistryString(HKEY_LOCAL_MACHINE, registrationKey32), path) ||
-           Names(ReadRegistryString(HKEY_LOCAL_MACHINE, registrationKey64), path);
+    return IsRegisteredIn(Vexo::Platform::Bitness::Bits32, path) ||
+           IsRegisteredIn(Vexo::Platform::Bitness::Bits64, path);
+}
+
+std::optional<std::wstring> RegisteredPath(Vexo::Platform::Bitness view) {
+    const auto value = ReadRegistryString(
+        HKEY_LOCAL_MACHINE,
+        view == Vexo::Platform::Bitness::Bits32 ? registrationKey32 : registrationKey64);
+    if (!value) {
+        return std::nullopt;
+    }
+    return std::wstring(value->c_str());
+}
+
+bool IsRegisteredIn(Vexo::Platform::Bitness view, const std::wstring& path) {
+    return Names(RegisteredPath(view), path);
+}
+
+bool RegisterFile(FileEntry& entry) {
+    if (RunFor(entry, registerArguments)) {
+        entry.marked = false;
+        logInfo("Registered: %s\n", toNarrow(entry.path).c_str());
+        return true;
+    }
+    LogUnableToRegister(entry.path);
+    return false;
+}
+
+void LogUnableToRegister(const std::wstring& path) {
+    LogFailure("Unable to register: ", path, registerArguments);
+}
+
+bool UnregisterFile(FileEntry& entry) {
+    if (RunFor(entry, unregisterArguments)) {
+        entry.marked = true;
+        logInfo("Unregistered: %s\n", toNarrow(entry.path).c_str());
+        return true;
+    }
+    LogFailure("Unable to unregister: ", entry.path, unregisterArguments);
+    return false;
 }

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "platform/Bitness.h"
+#include "platform/FileRemoval.h"
+
+#include <optional>
 #include <string>
 
 // Whether either SDK registration (32-bit or 64-bit view) names the file at
@@ -7,3 +11,23 @@
 // path from the current folder of its drive) and compared without regard to
 // letter case, each up to its first NUL.
 bool IsRegistered(const std::wstring& path);
+
+// The file that the SDK registration of the 32-bit or the 64-bit view names,
+// up to its first NUL; nothing when none is registered there.
+std::optional<std::wstring> RegisteredPath(Vexo::Platform::Bitness view);
+
+// Whether that view's registration names the file at `path` now.
+bool IsRegisteredIn(Vexo::Platform::Bitness view, const std::wstring& path);
+
+// Has the regsvr32 of the SDK DLL's bitness register the file. Logs
+// "Registered: " or, at Error, "Unable to register: "; unmarks the entry
+// when it worked, so that it is not deleted at the end. A file that is not
+// one of the SDK's DLLs is not handed to regsvr32 and counts as failed.
+bool RegisterFile(FileEntry& entry);
+
+// Logs, at Error, that the file could not be registered.
+void LogUnableToRegister(const std::wstring& path);
+
+// Has regsvr32 unregister the file. Logs "Unregistered: " or, at Error,
+// "Unable to unregister: "; marks the entry for deletion when it worked.
+bool UnregisterFile(FileEntry& entry);

@@ -8,6 +8,7 @@
 #include "platform/ServerRegistration.h"
 #include "platform/WindowsPath.h"
 #include "sdk/ComponentTable.h"
+#include "sdk/Registrations.h"
 
 #include <algorithm>
 
@@ -16,11 +17,7 @@ namespace {
 // A registration can name any file; only the SDK's own DLLs are ours to
 // unregister and delete.
 bool IsSdkFile(const FileEntry& entry) {
-    const std::wstring_view name = Vexo::Platform::LastElement(entry.path.c_str());
-    return std::any_of(ComponentTable.begin(), ComponentTable.end(),
-                       [name](const SdkComponent& component) {
-                           return Vexo::Platform::SameFile(name, component.fileName);
-                       });
+    return FindComponent(entry.path) != nullptr;
 }
 
 FileList SdkFiles(const FileList& fileList) {
@@ -65,14 +62,7 @@ void Unregister(FileEntry& entry) {
         logError("Not an SDK file, left alone: %s\n", toNarrow(entry.path).c_str());
         return;
     }
-    if (RunRegsvr32(entry.path, unregisterArguments)) {
-        entry.marked = true;
-        logInfo("Unregistered: %s\n", toNarrow(entry.path).c_str());
-        return;
-    }
-    const std::string failure = "Unable to unregister: " + toNarrow(entry.path) +
-                                " with args: " + toNarrow(unregisterArguments);
-    logError("%s\n", failure.c_str());
+    UnregisterFile(entry);
 }
 
 bool Lists(const FileList& fileList, const std::wstring& path) {

@@ -16,6 +16,22 @@ constexpr bool registrationFails = true;
 constexpr bool registrationFails = false;
 #endif
 
+// Test doubles: a server whose registration takes far too long, and one that
+// needs a runtime DLL the machine does not have.
+#ifdef STANDIN_REGISTRATION_HANGS
+constexpr DWORD registrationDelayMilliseconds = 8000;
+#else
+constexpr DWORD registrationDelayMilliseconds = 0;
+#endif
+
+#ifdef STANDIN_NEEDS_RUNTIME
+extern "C" __declspec(dllimport) int PlantedRuntimeVersion(void);
+#else
+int PlantedRuntimeVersion() {
+    return 1;
+}
+#endif
+
 HMODULE thisModule = nullptr;
 
 constexpr DWORD maxPathLength = 32768;
@@ -50,9 +66,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 extern "C" HRESULT WINAPI DllRegisterServer() {
-    if (registrationFails) {
+    if (registrationFails || PlantedRuntimeVersion() != 1) {
         return SELFREG_E_CLASS;
     }
+    Sleep(registrationDelayMilliseconds);
     static wchar_t path[maxPathLength];
     const DWORD length = ModulePath(path);
     if (length == 0) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Install onto a drive that fills up while the second DLL is written: that
-# file is reported, deleted and never registered; the first DLL still is.
+# file is reported and never registered, and the install rolls back: the
+# first DLL is unregistered again, both files and the new folder go.
 # The drive is a tiny tmpfs mapped into the suite's Wine prefix as T:.
 set -u
 . "$RIMKIT_SOURCE_DIR/scripts/lib/wine.sh"
@@ -33,9 +34,13 @@ expected=$(printf '%s\r\n' \
     'Info: Expanding: T:\' 'Info: Expanded: T:\' 'Info: Install path: T:\9_1_1' 'Info: Created: T:\9_1_1' \
     "Info: Written: T:\\9_1_1\\vexo_steering_wheel_x64.dll bytes: $x64_bytes" \
     'Error: Could not write all of: T:\9_1_1\vexo_steering_wheel_x86.dll' \
-    'Info: Deleted: T:\9_1_1\vexo_steering_wheel_x86.dll' \
     'Info: Registered: T:\9_1_1\vexo_steering_wheel_x64.dll' \
-    "Info: Uninitialize COM" "Info: Exiting install" "Press any key to exit.")
+    "Info: Uninitialize COM" "Info: Exiting install" "Error: Install failed; rolling back." \
+    'Info: Unregistered: T:\9_1_1\vexo_steering_wheel_x64.dll' \
+    'Info: Deleted: T:\9_1_1\vexo_steering_wheel_x64.dll' \
+    'Info: Deleted: T:\9_1_1\vexo_steering_wheel_x86.dll' \
+    "Info: Rollback complete: the machine is as it was before this install." \
+    "Press any key to exit.")
 
 status=0
 check() { if ! "$@"; then status=1; fi; }
@@ -46,14 +51,12 @@ expect_equal() {
 }
 check expect_equal "$rc" 0 "exit code"
 check expect_equal "$output" "$expected" "log lines"
-check expect_equal "$(ls "$mountpoint/9_1_1")" "vexo_steering_wheel_x64.dll" "files on the full drive"
-check cmp -s "$mountpoint/9_1_1/vexo_steering_wheel_x64.dll" "$RIMKIT_PAYLOAD_X64"
+check expect_equal "$(ls -A "$mountpoint")" "" "files on the full drive"
 reg32=$(wine_run 'C:\windows\system32\reg.exe' query \
     'HKLM\SOFTWARE\Classes\WOW6432Node\CLSID\{5A1C7E32-9B4D-4F08-8E61-2D7C90B3A4F5}\ServerBinary' 2>&1)
 check expect_equal "$(grep -c REG_SZ <<<"$reg32")" 0 "no 32-bit registration"
 reg64=$(wine_run 'C:\windows\system32\reg.exe' query \
     'HKLM\SOFTWARE\Classes\CLSID\{5A1C7E32-9B4D-4F08-8E61-2D7C90B3A4F5}\ServerBinary' 2>&1)
-check expect_equal "$(grep -o 'T:.*' <<<"$reg64" | tr -d '\r')" 'T:\9_1_1\vexo_steering_wheel_x64.dll' \
-    "64-bit registration"
-[ $status -eq 0 ] && echo "PASS: a DLL that does not fit is reported, deleted and not registered"
+check expect_equal "$(grep -c REG_SZ <<<"$reg64")" 0 "no 64-bit registration"
+[ $status -eq 0 ] && echo "PASS: a DLL that does not fit is reported, and the install rolled back"
 exit $status

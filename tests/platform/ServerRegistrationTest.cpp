@@ -50,6 +50,7 @@ struct Server {
     const char* failingVariable;
     RegistryView view;
     RegistryView otherView;
+    Vexo::Platform::Bitness bitness;
     // The ServerBinary key as a 64-bit process names it.
     std::wstring keyFrom64Bit;
 };
@@ -83,36 +84,90 @@ TEST_P(Regsvr32Test, RegistersAndUnregistersInTheServersView) {
     const std::wstring dll = CopyIn(server.standinVariable, L"standin");
 
     // The process has ended when RunRegsvr32 returns, so the registry is final.
-    ASSERT_TRUE(RunRegsvr32(dll, registerArguments));
+    ASSERT_TRUE(RunRegsvr32(dll, registerArguments, server.bitness));
     EXPECT_EQ(ReadDefaultString(server.view, sdkServerBinaryKey), dll);
     EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, server.keyFrom64Bit.c_str()), dll + L'\0');
     EXPECT_FALSE(KeyExists(server.otherView, sdkClassKey));
 
-    ASSERT_TRUE(RunRegsvr32(dll, unregisterArguments));
+    ASSERT_TRUE(RunRegsvr32(dll, unregisterArguments, server.bitness));
     EXPECT_FALSE(KeyExists(server.view, sdkClassKey));
 
     // The path as read back from the registry, with its NUL.
-    ASSERT_TRUE(RunRegsvr32(dll + L'\0', registerArguments));
+    ASSERT_TRUE(RunRegsvr32(dll + L'\0', registerArguments, server.bitness));
     EXPECT_EQ(ReadDefaultString(server.view, sdkServerBinaryKey), dll);
 }
 
 TEST_P(Regsvr32Test, ReportsAFailedRegistration) {
     const Server& server = GetParam();
     const std::wstring failing = CopyIn(server.failingVariable, L"failing");
-    EXPECT_FALSE(RunRegsvr32(failing, registerArguments));
-    EXPECT_FALSE(RunRegsvr32(folder + L"\\missing.dll", registerArguments));
+    EXPECT_FALSE(RunRegsvr32(failing, registerArguments, server.bitness));
+    EXPECT_FALSE(RunRegsvr32(folder + L"\\missing.dll", registerArguments, server.bitness));
     EXPECT_FALSE(KeyExists(server.view, sdkClassKey));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Servers, Regsvr32Test,
     ::testing::Values(Server{"x64", "RIMKIT_STANDIN_X64", "RIMKIT_FAILING_X64",
-                             RegistryView::Bits64, RegistryView::Bits32, sdkServerBinaryKey},
+                             RegistryView::Bits64, RegistryView::Bits32,
+                             Vexo::Platform::Bitness::Bits64, sdkServerBinaryKey},
                       Server{"x86", "RIMKIT_STANDIN_X86", "RIMKIT_FAILING_X86",
                              RegistryView::Bits32, RegistryView::Bits64,
+                             Vexo::Platform::Bitness::Bits32,
                              L"SOFTWARE\\Classes\\WOW6432Node\\CLSID\\{5A1C7E32-9B4D-4F08-8E61-"
                              L"2D7C90B3A4F5}\\ServerBinary"}),
     [](const auto& info) { return std::string(info.param.arch); });
+
+TEST(Regsvr32, OneThatRunsPastItsBoundIsEnded) {
+    DeleteRegistryTree(RegistryView::Bits64, sdkClassKey);
+    std::filesystem::create_directories(folder);
+    const std::wstring dll = folder + L"\\hanging_x64.dll";
+    std::filesystem::copy_file(BuildPath("RIMKIT_HANGING_X64"), dll,
+                               std::filesystem::copy_options::overwrite_existing);
+
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_FALSE(RunRegsvr32(dll, registerArguments, Vexo::Platform::Bitness::Bits64, 1000));
+    EXPECT_LT(GetTickCount64() - start, 6000u);
+    // Nothing has it loaded any more, and nothing registers it later.
+    EXPECT_TRUE(DeleteFileW(dll.c_str()));
+    Sleep(9000);
+    EXPECT_FALSE(KeyExists(RegistryView::Bits64, sdkClassKey));
+}
+
+// Wine runs a regsvr32.exe planted in System32 when told to prefer it; it
+// writes its command line into "regsvr32.exe.ran".
+TEST(Regsvr32, System32sNeverGetsA32BitDll) {
+    if (!Why32BitCannotRun().empty()) {
+        GTEST_SKIP() << "32-bit processes cannot run: " << Why32BitCannotRun();
+    }
+    const std::wstring tool = L"C:\\windows\\system32\\regsvr32.exe";
+    const std::wstring reg = L"C:\\windows\\system32\\reg.exe";
+    const std::wstring overrides = L"HKCU\\Software\\Wine\\DllOverrides /v regsvr32.exe /f";
+    ASSERT_TRUE(MoveFileW(tool.c_str(), (tool + L".real").c_str()));
+    const OnExit restore([&] {
+        RunProgram(reg, L"delete " + overrides);
+        DeleteFileW(tool.c_str());
+        DeleteFileW((tool + L".ran").c_str());
+        MoveFileW((tool + L".real").c_str(), tool.c_str());
+    });
+    ASSERT_TRUE(CopyFileW(BuildPath("RIMKIT_PLANTED_PROGRAM").c_str(), tool.c_str(), TRUE));
+    ASSERT_EQ(RunProgram(reg, L"add " + overrides + L" /d native,builtin").exitCode, 0u);
+    std::filesystem::create_directories(folder);
+    const std::wstring x86 = folder + L"\\x86.dll";
+    const std::wstring x64 = folder + L"\\x64.dll";
+    std::filesystem::copy_file(BuildPath("RIMKIT_STANDIN_X86"), x86,
+                               std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(BuildPath("RIMKIT_STANDIN_X64"), x64,
+                               std::filesystem::copy_options::overwrite_existing);
+
+    EXPECT_TRUE(RunRegsvr32(x86, registerArguments, Vexo::Platform::Bitness::Bits32));
+    EXPECT_EQ(ReadDefaultString(RegistryView::Bits32, sdkServerBinaryKey), x86);
+    EXPECT_FALSE(PathExists(tool + L".ran")) << "System32's regsvr32 got the 32-bit DLL";
+    EXPECT_TRUE(RunRegsvr32(x64, registerArguments, Vexo::Platform::Bitness::Bits64));
+    const std::string mark = ReadFileBytes(tool + L".ran");
+    const std::wstring commandLine(reinterpret_cast<const wchar_t*>(mark.data()),
+                                   mark.size() / sizeof(wchar_t));
+    EXPECT_NE(commandLine.find(x64), std::wstring::npos) << "the plant did not run";
+}
 
 // COM state belongs to a thread; each case has a fresh one.
 template <typename Body> void OnNewThread(Body body) {

@@ -1,0 +1,47 @@
+#include "platform/HeldFile.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+namespace Vexo::Platform {
+
+std::optional<HeldFile> HeldFile::Hold(const std::wstring& path) {
+    // Read sharing only: a loader opens for reading and mapping, which this
+    // allows, while a writer, a rename or a deletion needs sharing it lacks.
+    UniqueHandle handle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!handle.valid() || !GetFileInformationByHandle(handle.get(), &information) ||
+        (information.dwFileAttributes &
+         (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        return std::nullopt;
+    }
+    return HeldFile(std::move(handle));
+}
+
+bool HeldFile::Contains(const std::vector<std::uint8_t>& bytes) const {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(m_handle.get(), &size) ||
+        static_cast<unsigned long long>(size.QuadPart) != bytes.size()) {
+        return false;
+    }
+    LARGE_INTEGER start{};
+    if (!SetFilePointerEx(m_handle.get(), start, nullptr, FILE_BEGIN)) {
+        return false;
+    }
+    std::vector<std::uint8_t> chunk(64 * 1024);
+    std::size_t compared = 0;
+    while (compared < bytes.size()) {
+        const auto wanted = static_cast<DWORD>(std::min(chunk.size(), bytes.size() - compared));
+        DWORD read = 0;
+        if (!ReadFile(m_handle.get(), chunk.data(), wanted, &read, nullptr) || read == 0 ||
+            !std::equal(chunk.begin(), chunk.begin() + read, bytes.begin() + compared)) {
+            return false;
+        }
+        compared += read;
+    }
+    return true;
+}
+
+} // namespace Vexo::Platform

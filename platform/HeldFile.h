@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/UniqueHandle.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace Vexo::Platform {
+
+// A file held open so that, as long as it is held, nobody may write,
+// replace, rename or delete it; others may still read it and load it as a
+// DLL. What it holds then is what a loader gets.
+class HeldFile {
+public:
+    // Holds the file at `path` itself (a link there is not followed).
+    // Nothing when it is missing, is no plain file, or someone has it open
+    // for writing or deleting.
+    static std::optional<HeldFile> Hold(const std::wstring& path);
+
+    // Whether the file holds exactly `bytes`.
+    bool Contains(const std::vector<std::uint8_t>& bytes) const;
+
+private:
+    explicit HeldFile(UniqueHandle handle) : m_handle(std::move(handle)) {}
+
+    UniqueHandle m_handle;
+};
+
+} // namespace Vexo::Platform
