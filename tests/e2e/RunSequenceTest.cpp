@@ -188,7 +188,7 @@ const LogFileCase logFileCases[] = {
 // new file that was never put in place.
 bool AnythingBesideTheLog() {
     WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((LogFilePath() + L"*").c_str(), &found);
+    HANDLE search = FindFirstFileW((LogFilePath() + L"*").c_str(), &found);
     bool beside = false;
     for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
         beside = beside || std::wstring(found.cFileName) != L"rimkit_manager.log";
