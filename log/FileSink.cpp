@@ -2,27 +2,34 @@
 
 #include "core/Text.h"
 
-#include <filesystem>
 #include <stdexcept>
 
 namespace Vexo::Log {
 
-FileSink::FileSink(std::wstring path) : path(std::move(path)) {
-    std::fstream opened(std::filesystem::path(this->path), std::ios_base::out);
-    stream = std::move(opened);
-    if (!stream.is_open()) {
-        throw std::runtime_error("Error: Failed to open " + toNarrow(this->path) + "\n");
+namespace {
+
+Vexo::Platform::NewFile CreateOrThrow(const std::wstring& path) {
+    auto created = Vexo::Platform::NewFile::Create(path);
+    if (created.hasError()) {
+        throw std::runtime_error("Error: Failed to open " + toNarrow(path) + "\n");
     }
+    return std::move(created.value());
 }
 
-FileSink::~FileSink() {
-    stream.flush();
-    stream.close();
-}
+} // namespace
+
+FileSink::FileSink(std::wstring path) : path(std::move(path)), file(CreateOrThrow(this->path)) {}
 
 void FileSink::write(LogLevel level, const std::string& message) {
-    const std::string line = std::string(levelName(level)) + ": " + message;
-    stream.write(line.data(), static_cast<std::streamsize>(line.size()));
+    std::string bytes;
+    for (const char c : std::string(levelName(level)) + ": " + message) {
+        if (c == '\n') {
+            bytes += '\r';
+        }
+        bytes += c;
+    }
+    // A log that cannot be written has nowhere to report that.
+    file.append(bytes);
 }
 
 } // namespace Vexo::Log

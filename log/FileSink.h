@@ -1,19 +1,19 @@
 #pragma once
 
 #include "log/SinkInterface.h"
+#include "platform/NewFile.h"
 
-#include <fstream>
 #include <string>
 
 namespace Vexo::Log {
 
-// Writes every message to a text file, which it creates or truncates when it
-// is made; each "\n" is stored as CR LF. Throws std::runtime_error when the
-// file cannot be opened.
+// Writes every message to a text file that it creates anew when it is made
+// (what stood at the path before is replaced, never written through); each
+// "\n" is stored as CR LF, and each message reaches the file at once, in one
+// write. Throws std::runtime_error when the file cannot be made.
 class FileSink : public SinkInterface {
 public:
     explicit FileSink(std::wstring path);
-    ~FileSink() override;
 
     FileSink(const FileSink&) = delete;
     FileSink& operator=(const FileSink&) = delete;
@@ -22,7 +22,7 @@ public:
 
 private:
     std::wstring path;
-    std::fstream stream;
+    Vexo::Platform::NewFile file;
 };
 
 } // namespace Vexo::Log

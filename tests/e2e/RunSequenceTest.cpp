@@ -134,22 +134,97 @@ TEST_F(RunSequence, ReadmeUsageIsTheHelpTextTheToolLogs) {
               consoleLine + versionLines + "Info: \r\n" + ReadmeUsageBlock() + "\r\n" + prompt);
 }
 
-TEST_F(RunSequence, LogFileStartsWithItsOwnPathAndIsTruncatedEachRun) {
-    WriteFileBytes(LogFilePath(), "left over from an earlier run\r\n");
-    const std::string createdLine = "Info: Created log file: " + toNarrow(LogFilePath()) + "\r\n";
+namespace {
 
-    const RunResult run = tool.Run(L"--logfile");
+const std::wstring otherFile = L"another_program.txt";
+const std::string otherContent = "not the tool's\r\n";
 
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(run.output, versionLines + createdLine + prompt);
-    // The console and version lines came before the file existed.
-    EXPECT_EQ(ReadFileBytes(LogFilePath()), createdLine);
+// Wine's CreateSymbolicLinkW makes nothing, but Wine shows a Unix symbolic
+// link as one, and it starts a Unix program it is given, without a handle to
+// wait on. So `ln` makes the link at the log path, and it is waited for.
+void LinkLogPathTo(const std::wstring& target) {
+    const std::wstring ln = testsupport::BuildPath("RIMKIT_UNIX_LN");
+    std::wstring line = L"\"" + ln + L"\" -sf " + target + L" rimkit_manager.log";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    CreateProcessW(ln.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                   TemporaryFolder().c_str(), &startup, &process);
+    for (int tries = 0; tries < 200 && !testsupport::PathExists(LogFilePath()); ++tries) {
+        Sleep(25);
+    }
 }
 
-TEST_F(RunSequence, LogFileThatCannotBeOpenedIsReportedAndTheRunGoesOn) {
-    std::filesystem::create_directories(LogFilePath()); // a folder where the file should be
-    const RunResult run = tool.Run(L"-l");
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(run.output, versionLines + "Error: Error: Failed to open " + toNarrow(LogFilePath()) +
-                              "\r\n" + prompt);
+struct LogFileCase {
+    const char* name;
+    const wchar_t* option;
+    void (*prepare)();  // what stands at the log path before the run
+    bool created;       // a log file of the run's own is there afterwards
+    bool otherFileKept; // the other file is there afterwards, unchanged
+};
+
+// Symbolic links last: under Wine, removing a link that a failed run left
+// behind removes what it points to, and the link stays.
+const LogFileCase logFileCases[] = {
+    {"a file left over from an earlier run", L"--logfile",
+     [] { WriteFileBytes(LogFilePath(), "left over from an earlier run\r\n"); }, true, true},
+    {"a hard link to another file", L"-l",
+     [] {
+         CreateHardLinkW(LogFilePath().c_str(), (TemporaryFolder() + otherFile).c_str(), nullptr);
+     },
+     true, true},
+    {"a folder where the file should be", L"-l",
+     [] { std::filesystem::create_directories(LogFilePath()); }, false, true},
+    {"a symbolic link to another file", L"--logfile", [] { LinkLogPathTo(otherFile); }, true, true},
+    {"a symbolic link to a file that is gone", L"--logfile",
+     [] {
+         LinkLogPathTo(otherFile);
+         DeleteFileW((TemporaryFolder() + otherFile).c_str());
+     },
+     true, false},
+};
+
+// Anything but the log itself whose name starts like the log's, such as a
+// new file that was never put in place.
+bool AnythingBesideTheLog() {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((LogFilePath() + L"*").c_str(), &found);
+    bool beside = false;
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+        beside = beside || std::wstring(found.cFileName) != L"rimkit_manager.log";
+    }
+    if (search != INVALID_HANDLE_VALUE) {
+        FindClose(search);
+    }
+    return beside;
+}
+
+} // namespace
+
+TEST_F(RunSequence, LogFileIsANewFileOfItsOwnWhateverStoodAtItsPath) {
+    const std::string createdLine = "Info: Created log file: " + toNarrow(LogFilePath()) + "\r\n";
+    const std::string openError =
+        "Error: Error: Failed to open " + toNarrow(LogFilePath()) + "\r\n";
+    for (const auto& row : logFileCases) {
+        SCOPED_TRACE(row.name);
+        RemoveLogFile();
+        WriteFileBytes(TemporaryFolder() + otherFile, otherContent);
+        row.prepare();
+
+        const RunResult run = tool.Run(row.option);
+
+        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(run.output, versionLines + (row.created ? createdLine : openError) + prompt);
+        if (row.created) {
+            // The console and version lines came before the file existed.
+            EXPECT_EQ(ReadFileBytes(LogFilePath()), createdLine);
+        }
+        // Nothing that a link pointed to was written, made or removed.
+        if (row.otherFileKept) {
+            EXPECT_EQ(ReadFileBytes(TemporaryFolder() + otherFile), otherContent);
+        } else {
+            EXPECT_FALSE(testsupport::PathExists(TemporaryFolder() + otherFile));
+        }
+        EXPECT_FALSE(AnythingBesideTheLog());
+    }
 }
