@@ -3,6 +3,7 @@ rimkit_add_suite(platform_tests
     ${CMAKE_CURRENT_LIST_DIR}/RegistryTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/KnownFoldersTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FileRemovalTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/HeldFileTest.cpp
 )
 # regsvr32 and COM: slower, and partly dependent on 32-bit processes.
 rimkit_add_suite(platform_registration
