@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstddef>
 
 namespace Vexo::Platform {
 
@@ -30,13 +31,14 @@ bool HeldFile::Contains(const std::vector<std::uint8_t>& bytes) const {
     if (!SetFilePointerEx(m_handle.get(), start, nullptr, FILE_BEGIN)) {
         return false;
     }
-    std::vector<std::uint8_t> chunk(64 * 1024);
+    std::vector<std::uint8_t> chunk(std::size_t{64} * 1024);
     std::size_t compared = 0;
     while (compared < bytes.size()) {
         const auto wanted = static_cast<DWORD>(std::min(chunk.size(), bytes.size() - compared));
         DWORD read = 0;
         if (!ReadFile(m_handle.get(), chunk.data(), wanted, &read, nullptr) || read == 0 ||
-            !std::equal(chunk.begin(), chunk.begin() + read, bytes.begin() + compared)) {
+            !std::equal(chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(read),
+                        bytes.begin() + static_cast<std::ptrdiff_t>(compared))) {
             return false;
         }
         compared += read;

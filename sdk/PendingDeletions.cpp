@@ -46,23 +46,27 @@ bool EmptyOnceGone(const std::wstring& folder, const std::vector<std::wstring>& 
     return !error;
 }
 
-bool Schedule(const std::wstring& path, const std::wstring& shown) {
-    if (!Vexo::Platform::DeleteAtRestart(FullPath(path))) {
-        return false;
-    }
-    logWarning("Scheduled for deletion at the next restart: %s\n", toNarrow(shown).c_str());
-    return true;
+void LogScheduled(const std::wstring& path) {
+    logWarning("Scheduled for deletion at the next restart: %s\n", toNarrow(path).c_str());
 }
 
 // A file is first renamed aside, so that the restart deletes only this copy:
 // a later install may put and register a new file under the same name before
-// the machine restarts.
+// the machine restarts. The log names it as it was named. Gives the path the
+// restart deletes.
 std::optional<std::wstring> ScheduleFile(const std::wstring& file) {
     const std::wstring onDisc = Vexo::Platform::MoveAside(FullPath(file)).value_or(FullPath(file));
-    if (!Schedule(onDisc, file)) {
+    if (!Vexo::Platform::DeleteAtRestart(onDisc)) {
         return std::nullopt;
     }
+    LogScheduled(file);
     return onDisc;
+}
+
+void ScheduleFolder(const std::wstring& folder) {
+    if (Vexo::Platform::DeleteAtRestart(FullPath(folder))) {
+        LogScheduled(folder);
+    }
 }
 
 } // namespace
@@ -88,7 +92,7 @@ void PendingDeletions::ScheduleForRestart() const {
     }
     for (const auto& folder : m_folders) {
         if (IsThere(folder) && EmptyOnceGone(folder, scheduled)) {
-            Schedule(folder, folder);
+            ScheduleFolder(folder);
         }
     }
 }
