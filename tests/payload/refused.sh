@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The build refuses an SDK payload that cannot work once embedded: each row
 # gives the checker one file in one slot and the one line it must print. A
-# good payload of either bitness passes, and the tool of a scratch configure
-# with a bad one fails to build, with the same line.
+# good payload of either bitness passes, and a scratch configure with a bad
+# one fails to build, with the same line, before the tool's resources.
 set -u
 checker=${RIMKIT_SOURCE_DIR:?}/cmake/payload_check.py
 scratch=${RIMKIT_PAYLOAD_TEST_DIR:?}
@@ -32,7 +32,7 @@ for row in "${rows[@]}"; do
     [ ! -e "$scratch/stamp" ] || fail "$slot=$file: stamp written"
 done
 
-message=$(python3 "$checker" --stamp "$scratch/stamp" "x64=${RIMKIT_STANDIN_X64}" "x86=${RIMKIT_STANDIN_X86:?}" \
+message=$(python3 "$checker" --stamp "$scratch/stamp" "x64=$RIMKIT_STANDIN_X64" "x86=${RIMKIT_STANDIN_X86:?}" \
     "x64=${RIMKIT_FAILING_X64:?}" "x86=${RIMKIT_FAILING_X86:?}" 2>&1) || fail "stand-ins refused: $message"
 [ -z "$message" ] && [ -e "$scratch/stamp" ] || fail "stand-ins: '$message', stamp: $(ls "$scratch")"
 
@@ -40,10 +40,13 @@ cmake -S "$RIMKIT_SOURCE_DIR" -B "$scratch/build" -G Ninja -DRIMKIT_BUILD_TESTS=
     -DCMAKE_TOOLCHAIN_FILE="$RIMKIT_SOURCE_DIR/cmake/toolchain-x86_64-w64-mingw32.cmake" \
     -DRIMKIT_PAYLOAD_X64="$RIMKIT_STANDIN_X64" -DRIMKIT_PAYLOAD_X86="$RIMKIT_STANDIN_X64" >/dev/null ||
     fail "scratch configure failed"
-if output=$(cmake --build "$scratch/build" --target rimkit_manager 2>&1); then
+if output=$(cmake --build "$scratch/build" --target rimkit_manager_payloads 2>&1); then
     fail "the build took an x64 DLL as its x86 payload"
 fi
-[ ! -e "$scratch/build/rimkit_manager.exe" ] || fail "the tool was built with an x64 DLL as its x86 payload"
+# Building the whole tool to see it fail costs minutes; its resources wait for
+# the check, whose script is then among their inputs.
+ninja -C "$scratch/build" -t inputs CMakeFiles/rimkit_manager.dir/rimkit_manager.rc.res |
+    grep -qxF "$checker" || fail "the tool's resources do not wait for the payload check"
 grep -qxF "payload check: $RIMKIT_STANDIN_X64: an x64 DLL in the x86 slot" <<<"$output" ||
     fail "the build refused without the checker's line: $output"
 
