@@ -88,8 +88,10 @@ cat "$scratch/$signed/dist/SHA256SUMS"
 
 # Another commit, other bytes: its release refuses the signature.
 changed=$scratch/changed-commit
-git clone --quiet "$source_dir" "$changed" && git -C "$changed" checkout --quiet --detach "$(git -C "$source_dir" rev-parse HEAD)"
-sed -i 's/installs, uninstalls and reports/installs, removes and reports/' "$changed/resources/rimkit_manager.rc.in"
+git clone --quiet "$source_dir" "$changed" &&
+    git -C "$changed" checkout --quiet --detach "$(git -C "$source_dir" rev-parse HEAD)"
+sed -i 's/installs, uninstalls and reports/installs, removes and reports/' \
+    "$changed/resources/rimkit_manager.rc.in"
 git -C "$changed" -c user.name=test -c user.email=test@invalid commit --quiet -am "Another description" ||
     fail "no changed commit to release"
 if release changed "$changed" RIMKIT_ATTACH_SIGNATURE="$scratch/$signed/dist/rimkit_manager.exe.sig"; then
