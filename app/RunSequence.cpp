@@ -9,6 +9,7 @@
 #include "log/PrintfSink.h"
 #include "platform/Resources.h"
 #include "platform/TemporaryFolder.h"
+#include "platform/Utf8ConsoleOutput.h"
 
 #include <cstdio>
 #include <exception>
@@ -53,6 +54,9 @@ int RunParsedCommandLine(const CommandLineOptions& options) {
         OpenConsole();
         logInfo("Console logging enabled.\n");
     }
+    // After OpenConsole, which may give the process a console of its own; it
+    // lasts past the key wait, so an inherited console is left as it was found.
+    const Vexo::Platform::Utf8ConsoleOutput utf8Console;
 
     Vexo::Resources::ReadVersion().onValue(LogVersion);
 

@@ -1,11 +1,11 @@
 #include "log/PrintfSink.h"
 
-#include <cstdio>
+#include "platform/StandardOutput.h"
 
 namespace Vexo::Log {
 
 void PrintfSink::write(LogLevel level, const std::string& message) {
-    std::printf("%s: %s", levelName(level), message.c_str());
+    Vexo::Platform::WriteToStandardOutput(std::string(levelName(level)) + ": " + message);
 }
 
 } // namespace Vexo::Log

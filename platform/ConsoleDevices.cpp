@@ -62,11 +62,28 @@ bool IsRedirectedToFileOrPipe(std::FILE* stream) {
 }
 
 bool IsOutputRedirectedToFileOrPipe(std::FILE* stream) {
-    // A process started without standard output can still hold a handle of
-    // the file type that writes nowhere; only one that takes a write counts.
-    DWORD written = 0;
-    return IsRedirectedToFileOrPipe(stream) &&
-           WriteFile(RuntimeHandle(stream), "", 0, &written, nullptr) != 0;
+    const auto handle = RuntimeHandle(stream);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    switch (GetFileType(handle)) {
+    case FILE_TYPE_PIPE:
+        // A pipe always has a reader the caller set up, so it needs no probe,
+        // and it must not get one: on Windows an empty write reaches the
+        // reader as a read of zero bytes, which readers take for the end of
+        // their input (`rimkit_manager --status | findstr ...` would find
+        // nothing). Wine does not behave so, and no test here can show it.
+        return true;
+    case FILE_TYPE_DISK: {
+        // A process started without standard output can still hold a handle
+        // of this type that writes nowhere (Wine gives it one); only one that
+        // takes a write counts. An empty write leaves a real file unchanged.
+        DWORD written = 0;
+        return WriteFile(handle, "", 0, &written, nullptr) != 0;
+    }
+    default:
+        return false;
+    }
 }
 
 bool StandardInputIsConsole() {

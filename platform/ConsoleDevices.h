@@ -17,7 +17,8 @@ bool ReopenOnConsoleDevice(std::FILE* stream, const char* device, const char* mo
 // whoever started the process: its handle is a disk file or a pipe.
 bool IsRedirectedToFileOrPipe(std::FILE* stream);
 
-// The same for an output stream, which must also take what is written to it.
+// The same for an output stream: a pipe, or a disk file that takes what is
+// written to it.
 bool IsOutputRedirectedToFileOrPipe(std::FILE* stream);
 
 // True when standard input is a console, so that a key press can come.

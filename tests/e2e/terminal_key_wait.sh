@@ -4,9 +4,13 @@
 # With its output sent to a file, the file gets every line and the prompt,
 # and the tool ends without waiting; so it does when its input is a file.
 # Started with no standard output at all, its lines still reach the terminal.
+# A path with non-ASCII letters shows in the terminal as it is; a pipe gets
+# every line, byte for byte as a file does.
 # Runs inside the suite's Wine prefix (scripts/wine-suite sets it up).
 set -u
 . "$RIMKIT_SOURCE_DIR/scripts/lib/wine.sh"
+# Wine takes the terminal's character set from the locale.
+export LC_ALL=C.UTF-8
 
 fail() { echo "FAIL: $*"; echo "--- screen:"; tmux -L "$socket" capture-pane -p -t tool 2>/dev/null; tmux -L "$socket" kill-server 2>/dev/null; exit 1; }
 
@@ -76,5 +80,31 @@ for redirection in "" ">&-"; do
     wait_for 30 exited || fail "the tool did not end after a key press ($redirection)"
     [ "$(cat "$exit_file")" = 0 ] || fail "exit code $(cat "$exit_file"), expected 0 ($redirection)"
 done
+# An installation in a folder with non-ASCII letters, as a user folder often is.
+folder='C:\Jürgen Größe'
+installed() { printf 'Info: Status: Rimkit %sbit DLL: Installed at: %s\\9_1_1\\vexo_steering_wheel_x%s.dll' "$1" "$folder" "$2"; }
+(cd "$WINEPREFIX/drive_c" && timeout 120 "$wine_loader" 'C:\Terminal\rimkit_manager.exe' \
+    --install --path "$folder" </dev/null >"$out_file")
+grep -qF "Info: Registered: $folder\9_1_1\vexo_steering_wheel_x64.dll" "$out_file" ||
+    fail "install into $folder logged: $(cat -A "$out_file")"
+
+# Sent to a pipe: every line there, the path in UTF-8 as in a file, no wait.
+in_terminal "$tool --status | cat > $out_file"
+wait_for 60 exited || fail "--status | cat waited for a key"
+[ "$(head -n 1 "$out_file")" = "$(printf 'Info: Console logging enabled.\r')" ] &&
+    grep -qFx "$(installed 32 86)"$'\r' "$out_file" &&
+    grep -qFx "$(installed 64 64)"$'\r' "$out_file" &&
+    [ "$(tail -n 1 "$out_file")" = "$(printf 'Press any key to exit.\r')" ] &&
+    [ "$(wc -l < "$out_file")" = 14 ] || fail "--status | cat got: $(cat -A "$out_file")"
+
+# In the terminal: the path on the screen as it is.
+in_terminal "$tool --status"
+wait_for 90 screen_shows "Press any key to exit." || fail "--status: no prompt on the screen"
+for line in "$(installed 32 86)" "$(installed 64 64)"; do
+    tmux -L "$socket" capture-pane -p -t tool | grep -qFx "$line" || fail "not on the screen: $line"
+done
+tmux -L "$socket" send-keys -t tool x
+wait_for 30 exited || fail "--status did not end after a key press"
+
 tmux -L "$socket" kill-server
-echo "PASS: output sent to a file stays there without a wait; in a terminal the tool waits for a key and ends with 0 when one is pressed"
+echo "PASS: output sent to a file or a pipe stays there without a wait; in a terminal the tool shows non-ASCII paths as they are, waits for a key and ends with 0 when one is pressed"
