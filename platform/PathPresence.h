@@ -14,4 +14,9 @@ enum class PathPresence {
 // Asks the file system about `path` (up to its first NUL), following links.
 PathPresence QueryPathPresence(const std::wstring& path);
 
+// Whether something is known to be at `path`.
+inline bool IsPresent(const std::wstring& path) {
+    return QueryPathPresence(path) == PathPresence::Present;
+}
+
 } // namespace Vexo::Platform

@@ -30,10 +30,6 @@ void AddOnce(std::vector<std::wstring>& paths, const std::wstring& path) {
     }
 }
 
-bool IsThere(const std::wstring& path) {
-    return Vexo::Platform::QueryPathPresence(path) == Vexo::Platform::PathPresence::Present;
-}
-
 // Nothing but `scheduled` files is left in the folder.
 bool EmptyOnceGone(const std::wstring& folder, const std::vector<std::wstring>& scheduled) {
     std::error_code error;
@@ -83,7 +79,7 @@ void PendingDeletions::ScheduleForRestart() const {
     std::vector<std::wstring> scheduled;
     for (const auto& file : m_files) {
         // A later step of this run may have registered the path again.
-        if (!IsThere(file) || IsRegistered(file)) {
+        if (!Vexo::Platform::IsPresent(file) || IsRegistered(file)) {
             continue;
         }
         if (const auto onDisc = ScheduleFile(file)) {
@@ -91,7 +87,7 @@ void PendingDeletions::ScheduleForRestart() const {
         }
     }
     for (const auto& folder : m_folders) {
-        if (IsThere(folder) && EmptyOnceGone(folder, scheduled)) {
+        if (Vexo::Platform::IsPresent(folder) && EmptyOnceGone(folder, scheduled)) {
             ScheduleFolder(folder);
         }
     }

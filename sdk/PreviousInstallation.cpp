@@ -14,8 +14,7 @@ using Vexo::Platform::Bitness;
 
 void Remember(std::vector<RememberedFile>& files, Bitness view,
               const std::optional<std::wstring>& path) {
-    if (!path || FindComponent(*path) == nullptr ||
-        Vexo::Platform::QueryPathPresence(*path) != Vexo::Platform::PathPresence::Present) {
+    if (!path || FindComponent(*path) == nullptr || !Vexo::Platform::IsPresent(*path)) {
         return;
     }
     const auto known =

@@ -17,10 +17,6 @@ using Vexo::Platform::Bitness;
 
 namespace {
 
-bool IsThere(const std::wstring& path) {
-    return Vexo::Platform::QueryPathPresence(path) == Vexo::Platform::PathPresence::Present;
-}
-
 void UnregisterNewFiles(const InstallChanges& changes) {
     for (const auto& path : changes.registered) {
         FileEntry entry{path, false, false};
@@ -32,7 +28,7 @@ void UnregisterNewFiles(const InstallChanges& changes) {
 // is where the previous installation's file was) stays.
 void DeleteNewFiles(const InstallChanges& changes, PendingDeletions& pending) {
     for (const auto& path : changes.written) {
-        if (!IsThere(path)) {
+        if (!Vexo::Platform::IsPresent(path)) {
             continue;
         }
         if (IsRegistered(path)) {
@@ -51,7 +47,7 @@ void RemoveCreatedFolders(const InstallChanges& changes, PendingDeletions& pendi
     for (auto folder = changes.createdFolders.rbegin(); folder != changes.createdFolders.rend();
          ++folder) {
         std::error_code error;
-        if (!fs::remove(*folder, error) && IsThere(folder->wstring())) {
+        if (!fs::remove(*folder, error) && Vexo::Platform::IsPresent(folder->wstring())) {
             pending.AddFolder(folder->wstring());
         }
     }
@@ -64,9 +60,9 @@ bool HoldsItsBytes(const RememberedFile& file) {
 // The remembered file is where it was, byte for byte.
 bool PutBack(const RememberedFile& file) {
     if (!file.bytes) {
-        return IsThere(file.path);
+        return Vexo::Platform::IsPresent(file.path);
     }
-    if (IsThere(file.path) && HoldsItsBytes(file)) {
+    if (Vexo::Platform::IsPresent(file.path) && HoldsItsBytes(file)) {
         return true;
     }
     std::error_code error;
