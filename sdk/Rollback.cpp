@@ -2,9 +2,9 @@
 
 #include "core/Text.h"
 #include "log/Log.h"
+#include "platform/FileReader.h"
 #include "platform/FileWriter.h"
 #include "platform/FullPath.h"
-#include "platform/FileReader.h"
 #include "platform/PathPresence.h"
 #include "sdk/Registrations.h"
 
