@@ -4,8 +4,8 @@
 #include "log/Log.h"
 #include "sdk/Install.h"
 #include "sdk/PendingDeletions.h"
-#include "sdk/PreviousInstallation.h"
 #include "sdk/Rollback.h"
+#include "sdk/RunJournal.h"
 #include "sdk/StatusReport.h"
 #include "sdk/Uninstall.h"
 
@@ -20,40 +20,44 @@ void reportError(const Vexo::Error& error) {
 
 // A fresh install starts from a machine without a registered SDK. It either
 // completes or leaves the machine as it found it: whatever stops it, the
-// installation that was there before comes back.
-void InstallAfresh(const std::filesystem::path& path, PendingDeletions& pending) {
-    const PreviousInstallation previous = RememberInstallation();
-    InstallChanges changes;
+// installation that was there before comes back. True when the machine is
+// one or the other.
+bool InstallAfresh(const std::filesystem::path& path, PendingDeletions& pending,
+                   RecoveryState& state) {
     try {
         Uninstall(pending).onError(reportError);
-        Install(path, changes).onError(reportError);
+        Install(path, state.changes).onError(reportError);
     } catch (const std::exception& failure) {
         logError("%s\n", failure.what());
-        changes.complete = false;
+        state.changes.complete = false;
     }
-    if (!changes.complete) {
-        RollBack(changes, previous, pending);
-    }
-}
-
-void RunChanges(const CommandLineOptions& options, PendingDeletions& pending) {
-    if (options.install) {
-        InstallAfresh(options.path, pending);
-    } else {
-        Uninstall(pending).onError(reportError);
-    }
+    return state.changes.complete || RollBack(state.changes, state.previous, pending);
 }
 
 // Install and uninstall change the machine, so they run one at a time; what
 // they could not delete is left to the next restart once both are done, so
-// that nothing the install registered goes with it.
+// that nothing the install registered goes with it. Their way back is kept
+// on disc until they have ended: a run that is stopped part way is undone
+// by the next one.
 void RunLockedChanges(const CommandLineOptions& options) {
     const auto lock = AcquireRunLock();
     if (!lock) {
         return;
     }
     PendingDeletions pending;
-    RunChanges(options, pending);
+    auto journal = RunJournal::Open(pending);
+    if (journal.hasError()) {
+        reportError(journal.error());
+        return;
+    }
+    bool settled = false;
+    if (options.install) {
+        settled = InstallAfresh(options.path, pending, journal.value().state());
+    } else {
+        Uninstall(pending).onError(reportError);
+        settled = !journal.value().carriesEarlierRun();
+    }
+    journal.value().Close(!settled);
     pending.ScheduleForRestart();
 }
 

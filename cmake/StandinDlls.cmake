@@ -1,7 +1,10 @@
 # Builds the stand-in SDK DLLs: x64 with this build's toolchain, x86 as a
 # separate build with the i686 toolchain. Provides RIMKIT_STANDIN_X64,
 # RIMKIT_STANDIN_X86, the test doubles RIMKIT_FAILING_X64/X86 (registration
-# fails) and RIMKIT_HANGING_X64 (registration takes too long), and the target
+# fails), RIMKIT_HANGING_X64 (registration takes too long), RIMKIT_SLOW_X64/X86
+# (registering and unregistering take a few seconds), RIMKIT_HALF_X64 and
+# RIMKIT_STICKY_X64 (registration writes its key, then fails; the sticky one
+# cannot be unregistered either), and the target
 # rimkit_standin_dlls that builds them all.
 include(ExternalProject)
 
@@ -9,10 +12,14 @@ add_subdirectory(standin_dll)
 set(RIMKIT_STANDIN_X64 ${CMAKE_BINARY_DIR}/standin_dll/vexo_steering_wheel_x64.dll)
 set(RIMKIT_FAILING_X64 ${CMAKE_BINARY_DIR}/standin_dll/failing_server_x64.dll)
 set(RIMKIT_HANGING_X64 ${CMAKE_BINARY_DIR}/standin_dll/hanging_server_x64.dll)
+set(RIMKIT_SLOW_X64 ${CMAKE_BINARY_DIR}/standin_dll/slow_server_x64.dll)
+set(RIMKIT_HALF_X64 ${CMAKE_BINARY_DIR}/standin_dll/half_server_x64.dll)
+set(RIMKIT_STICKY_X64 ${CMAKE_BINARY_DIR}/standin_dll/sticky_server_x64.dll)
 
 set(_x86_dir ${CMAKE_BINARY_DIR}/standin_dll_x86)
 set(RIMKIT_STANDIN_X86 ${_x86_dir}/vexo_steering_wheel_x86.dll)
 set(RIMKIT_FAILING_X86 ${_x86_dir}/failing_server_x86.dll)
+set(RIMKIT_SLOW_X86 ${_x86_dir}/slow_server_x86.dll)
 ExternalProject_Add(standin_dll_x86
     SOURCE_DIR ${PROJECT_SOURCE_DIR}/standin_dll
     BINARY_DIR ${_x86_dir}
@@ -21,7 +28,8 @@ ExternalProject_Add(standin_dll_x86
         -DCMAKE_BUILD_TYPE=Release
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON
-    BUILD_BYPRODUCTS ${RIMKIT_STANDIN_X86} ${RIMKIT_FAILING_X86})
+    BUILD_BYPRODUCTS ${RIMKIT_STANDIN_X86} ${RIMKIT_FAILING_X86} ${RIMKIT_SLOW_X86})
 
 add_custom_target(rimkit_standin_dlls DEPENDS
-    standin_dll_x64 standin_dll_failing_x64 standin_dll_hanging_x64 standin_dll_x86)
+    standin_dll_x64 standin_dll_failing_x64 standin_dll_hanging_x64 standin_dll_slow_x64
+    standin_dll_half_x64 standin_dll_sticky_x64 standin_dll_x86)

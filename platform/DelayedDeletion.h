@@ -16,4 +16,7 @@ bool DeleteAtRestart(const std::wstring& path);
 // renamed (someone holds it without allowing that).
 std::optional<std::wstring> MoveAside(const std::wstring& path);
 
+// Whether `name` is a name that MoveAside gives a file named `original`.
+bool IsMovedAsideName(const std::wstring& name, const std::wstring& original);
+
 } // namespace Vexo::Platform

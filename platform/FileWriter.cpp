@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <string>
 
 namespace Vexo::Platform {
 
@@ -50,6 +51,25 @@ WriteOutcome WriteWholeFile(const std::filesystem::path& path,
     const bool written = WriteAll(file, bytes);
     const bool closed = CloseHandle(file.release()) != 0;
     return written && closed ? WriteOutcome::Written : WriteOutcome::Incomplete;
+}
+
+bool WriteFileDurably(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
+    const std::wstring fresh = path + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                               std::to_wstring(GetTickCount64()) + L".new";
+    UniqueHandle file(CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file.valid()) {
+        return false;
+    }
+    const bool written = WriteAll(file, bytes);
+    const bool closed = CloseHandle(file.release()) != 0;
+    if (written && closed &&
+        MoveFileExW(fresh.c_str(), path.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
+        return true;
+    }
+    DeleteFileW(fresh.c_str());
+    return false;
 }
 
 } // namespace Vexo::Platform

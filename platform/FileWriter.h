@@ -20,4 +20,10 @@ enum class WriteOutcome {
 WriteOutcome WriteWholeFile(const std::filesystem::path& path,
                             const std::vector<std::uint8_t>& bytes);
 
+// Puts a file holding `bytes` at `path` that is there whole or not at all,
+// whenever the machine stops: it is written under a fresh name beside
+// `path`, flushed to the disc, and only then renamed onto `path`, in place
+// of whatever file or link was there (never written through).
+bool WriteFileDurably(const std::wstring& path, const std::vector<std::uint8_t>& bytes);
+
 } // namespace Vexo::Platform

@@ -14,6 +14,17 @@ struct CoTaskMemDeleter {
 };
 using UniqueCoTaskMemText = std::unique_ptr<wchar_t, CoTaskMemDeleter>;
 
+std::optional<std::wstring> KnownFolderPath(REFKNOWNFOLDERID id) {
+    PWSTR path = nullptr;
+    const HRESULT result = SHGetKnownFolderPath(id, 0, nullptr, &path);
+    // The system may hand out a buffer even when it fails; it is freed either way.
+    const UniqueCoTaskMemText owner(path);
+    if (result != S_OK || path == nullptr) {
+        return std::nullopt;
+    }
+    return std::wstring(path);
+}
+
 int TokenRank(const std::wstring& text) {
     if (text == programDataToken) {
         return 0;
@@ -48,15 +59,15 @@ KnownFolderMap MakeKnownFolderMap() {
                                    {programFilesToken, FOLDERID_ProgramFiles}};
     KnownFolderMap map;
     for (const auto& folder : folders) {
-        PWSTR path = nullptr;
-        const HRESULT result = SHGetKnownFolderPath(folder.id, 0, nullptr, &path);
-        // The system may hand out a buffer even when it fails; it is freed either way.
-        const UniqueCoTaskMemText owner(path);
-        if (result == S_OK && path != nullptr) {
-            map.emplace(folder.token, path);
+        if (const auto path = KnownFolderPath(folder.id)) {
+            map.emplace(folder.token, *path);
         }
     }
     return map;
+}
+
+std::optional<std::wstring> ProgramFilesFolder64() {
+    return KnownFolderPath(FOLDERID_ProgramFilesX64);
 }
 
 std::wstring ExpandKnownFolders(const std::wstring& path, const KnownFolderMap& map) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 
 // The tokens an install path may use for system folders.
@@ -19,6 +20,10 @@ struct KnownFolderOrder {
 using KnownFolderMap = std::map<std::wstring, std::wstring, KnownFolderOrder>;
 
 KnownFolderMap MakeKnownFolderMap();
+
+// The 64-bit Program Files folder, where only administrators may write;
+// nothing when the system does not report it.
+std::optional<std::wstring> ProgramFilesFolder64();
 
 // Replaces every case-equal occurrence of each token, in the map's order, by
 // its folder, character for character. Other text stays as it is.

@@ -7,7 +7,6 @@
 
 #include <windows.h>
 #include <objbase.h>
-#include <shellapi.h>
 
 #include <optional>
 
@@ -27,6 +26,18 @@ void End(const Vexo::Platform::UniqueHandle& process) {
     WaitForSingleObject(process.get(), 10 * 1000);
 }
 
+// A job whose processes all end when its last handle is closed.
+std::optional<Vexo::Platform::UniqueHandle> KillOnCloseJob() {
+    Vexo::Platform::UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!job.valid() || !SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation,
+                                                 &limits, sizeof(limits))) {
+        return std::nullopt;
+    }
+    return job;
+}
+
 } // namespace
 
 bool RunRegsvr32(const std::wstring& path, const std::wstring& arguments, Bitness bitness,
@@ -43,25 +54,32 @@ bool RunRegsvr32(const std::wstring& path, const std::wstring& arguments, Bitnes
     }
     const std::wstring regsvr32 = *systemFolder + L"\\regsvr32.exe";
     // A relative path would be taken from regsvr32's own current folder.
-    const std::wstring parameters = arguments + L" \"" + Vexo::Platform::FullPath(path) + L"\"";
+    std::wstring commandLine =
+        L"\"" + regsvr32 + L"\" " + arguments + L" \"" + Vexo::Platform::FullPath(path) + L"\"";
 
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof(info);
-    // The process handle lets the caller learn the outcome: the launch alone
-    // says nothing about whether the server was registered, and the DLL stays
-    // in use until regsvr32 ends.
-    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_NO_CONSOLE |
-                 SEE_MASK_WAITFORINPUTIDLE | SEE_MASK_NOCLOSEPROCESS;
-    info.hwnd = nullptr;
-    info.lpVerb = nullptr;
-    info.lpFile = regsvr32.c_str();
-    info.lpParameters = parameters.c_str();
-    info.lpDirectory = systemFolder->c_str();
-    info.nShow = SW_HIDE;
-
-    const BOOL launched = ShellExecuteExW(&info);
-    const Vexo::Platform::UniqueHandle process(info.hProcess);
-    if (!launched || reinterpret_cast<UINT_PTR>(info.hInstApp) <= 32 || !process.valid()) {
+    // It runs in a job that ends it when the job's last handle closes, which
+    // is when this process ends, however it ends: a regsvr32 left running by
+    // a run that was stopped would register or unregister behind the back of
+    // the next one. It starts suspended, so it does nothing outside the job.
+    const auto job = KillOnCloseJob();
+    if (!job) {
+        return false;
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION started{};
+    // No handle of this process is inherited: not the held DLL, not its output.
+    if (!CreateProcessW(regsvr32.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_SUSPENDED, nullptr, systemFolder->c_str(), &startup, &started)) {
+        return false;
+    }
+    const Vexo::Platform::UniqueHandle process(started.hProcess);
+    const Vexo::Platform::UniqueHandle thread(started.hThread);
+    if (!AssignProcessToJobObject(job->get(), process.get()) ||
+        ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
+        End(process);
         return false;
     }
     if (WaitForSingleObject(process.get(), boundMilliseconds) != WAIT_OBJECT_0) {

@@ -56,16 +56,19 @@ std::optional<Extracted> ExtractComponent(const SdkComponent& component, const f
     }
     const fs::path target = folder / component.fileName;
     const std::string targetText = toNarrow(target.wstring());
+    if (!changes.AboutToWrite(target.wstring())) {
+        logWarning("Could not write: %s unable to extract file.\n", targetText.c_str());
+        return std::nullopt;
+    }
     switch (Vexo::Platform::WriteWholeFile(target, bytes.value())) {
     case Vexo::Platform::WriteOutcome::Written:
-        changes.written.push_back(target.wstring());
         logInfo("Written: %s bytes: %zu\n", targetText.c_str(), bytes.value().size());
         return HoldIfOurs(target, bytes.value(), false);
     case Vexo::Platform::WriteOutcome::NotOpened:
+        changes.NotWritten(target.wstring());
         logWarning("Could not write: %s unable to extract file.\n", targetText.c_str());
         return HoldIfOurs(target, bytes.value(), true);
     case Vexo::Platform::WriteOutcome::Incomplete:
-        changes.written.push_back(target.wstring());
         logError("Could not write all of: %s\n", targetText.c_str());
         return std::nullopt;
     }
@@ -75,14 +78,14 @@ std::optional<Extracted> ExtractComponent(const SdkComponent& component, const f
 // A file that could not be held might change under regsvr32, so it is not
 // handed to it.
 bool Register(Extracted& extracted, InstallChanges& changes) {
-    if (!extracted.held) {
+    if (!extracted.held || !changes.AboutToRegister(extracted.entry.path)) {
         LogUnableToRegister(extracted.entry.path);
         return false;
     }
     const bool registered = RegisterFile(extracted.entry);
     extracted.held.reset();
     if (registered) {
-        changes.registered.push_back(extracted.entry.path);
+        changes.Registered(extracted.entry.path);
     }
     return registered;
 }
@@ -94,7 +97,7 @@ Expected<bool> Install(fs::path path, InstallChanges& changes) {
     const OnExit exitLog([] { logInfo("Exiting install\n"); });
     const OnExit comRelease = OpenComScope();
 
-    const auto folder = SelectInstallFolder(std::move(path), changes.createdFolders);
+    const auto folder = SelectInstallFolder(std::move(path), changes);
     if (folder.hasError()) {
         return folder.error();
     }

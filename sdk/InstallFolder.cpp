@@ -3,9 +3,13 @@
 #include "core/Text.h"
 #include "log/Log.h"
 #include "platform/ApplicationPath.h"
+#include "platform/DelayedDeletion.h"
+#include "platform/FileRemoval.h"
 #include "platform/FullPath.h"
 #include "platform/KnownFolders.h"
+#include "sdk/ComponentTable.h"
 
+#include <algorithm>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -33,16 +37,60 @@ fs::path OnDisc(const fs::path& path) {
     return path;
 }
 
-bool IsEmptyFolder(const fs::path& folder) {
-    std::error_code error;
-    const bool empty =
-        fs::is_directory(OnDisc(folder), error) && fs::is_empty(OnDisc(folder), error);
-    return empty && !error;
+bool IsAsideCopy(const fs::path& file) {
+    const std::wstring name = file.filename().wstring();
+    return std::any_of(ComponentTable.begin(), ComponentTable.end(),
+                       [&name](const SdkComponent& component) {
+                           return Vexo::Platform::IsMovedAsideName(name, component.fileName);
+                       });
 }
 
-// Creates `folder` with every missing folder above it, outermost first, and
-// adds each one it made to `created`. True when it made `folder` itself.
-bool CreateFolders(const fs::path& folder, std::vector<fs::path>& created, std::error_code& error) {
+// What this tool itself leaves in a version folder: the SDK's DLLs (an
+// install writes over them) and the copies of them that a run renamed aside
+// for the next restart.
+bool IsOwnLeftover(const fs::directory_entry& entry) {
+    std::error_code error;
+    return entry.is_regular_file(error) && !error &&
+           (FindComponent(entry.path().wstring()) != nullptr || IsAsideCopy(entry.path()));
+}
+
+// The folder holds nothing, or nothing but this tool's own leftovers.
+bool HoldsNothingElse(const fs::path& folder) {
+    std::error_code error;
+    if (!fs::is_directory(OnDisc(folder), error) || error) {
+        return false;
+    }
+    fs::directory_iterator entries(OnDisc(folder), error);
+    for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+        if (!IsOwnLeftover(*entries)) {
+            return false;
+        }
+    }
+    return !error;
+}
+
+// Deletes the copies renamed aside where nothing has them in use any more;
+// one still in use is deleted at the restart it was scheduled for.
+void DeleteAsideCopies(const fs::path& folder) {
+    FileList copies;
+    std::error_code error;
+    fs::directory_iterator entries(OnDisc(folder), error);
+    for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+        if (IsAsideCopy(entries->path())) {
+            copies.push_back(FileEntry{entries->path().wstring(), true, false});
+        }
+    }
+    for (const auto& copy : DeleteFiles(copies)) {
+        if (copy.deleted) {
+            logInfo("Deleted: %s\n", toNarrow(copy.path).c_str());
+        }
+    }
+}
+
+// Creates `folder` with every missing folder above it, outermost first,
+// noting each one in `changes` before it makes it. True when it made
+// `folder` itself.
+bool CreateFolders(const fs::path& folder, InstallChanges& changes, std::error_code& error) {
     std::vector<fs::path> missing;
     for (fs::path level = OnDisc(folder); !level.empty(); level = level.parent_path()) {
         if (fs::exists(level, error) || error || level == level.parent_path()) {
@@ -54,10 +102,9 @@ bool CreateFolders(const fs::path& folder, std::vector<fs::path>& created, std::
         return false;
     }
     for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
-        if (!fs::create_directory(*level, error) || error) {
+        if (!changes.AboutToCreateFolder(*level) || !fs::create_directory(*level, error) || error) {
             return false;
         }
-        created.push_back(*level);
     }
     return !missing.empty();
 }
@@ -68,7 +115,7 @@ Vexo::Error CannotCreate(const fs::path& folder) {
 
 // The folder exists at the end, or the reason why not: creating it failed, or
 // something that is not a folder stands there.
-Expected<bool> EnsureFolderExists(const fs::path& folder, std::vector<fs::path>& created) {
+Expected<bool> EnsureFolderExists(const fs::path& folder, InstallChanges& changes) {
     std::error_code error;
     const fs::file_status status = fs::status(OnDisc(folder), error);
     if (fs::exists(status)) {
@@ -80,7 +127,7 @@ Expected<bool> EnsureFolderExists(const fs::path& folder, std::vector<fs::path>&
     if (error && status.type() != fs::file_type::not_found) {
         return CannotCreate(folder);
     }
-    if (!CreateFolders(folder, created, error) || error) {
+    if (!CreateFolders(folder, changes, error) || error) {
         return CannotCreate(folder);
     }
     logInfo("Created: %s\n", Narrow(folder).c_str());
@@ -90,19 +137,20 @@ Expected<bool> EnsureFolderExists(const fs::path& folder, std::vector<fs::path>&
 } // namespace
 
 void ApplyVersionFolder(fs::path& folder, const Vexo::Resources::Version& version,
-                        std::vector<fs::path>& created) {
+                        InstallChanges& changes) {
     const fs::path candidate = folder / VersionFolderName(version);
     logInfo("Install path: %s\n", Narrow(candidate).c_str());
 
     std::error_code error;
-    if (CreateFolders(candidate, created, error) && !error) {
+    if (CreateFolders(candidate, changes, error) && !error) {
         folder = candidate;
         logInfo("Created: %s\n", Narrow(folder).c_str());
         return;
     }
-    if (!error && IsEmptyFolder(candidate)) {
+    if (!error && HoldsNothingElse(candidate)) {
         folder = candidate;
         logInfo("Directory already created but empty...reusing: %s\n", Narrow(folder).c_str());
+        DeleteAsideCopies(folder);
         return;
     }
     logWarning("Error creating install directory or directory busy: %s\n",
@@ -110,7 +158,7 @@ void ApplyVersionFolder(fs::path& folder, const Vexo::Resources::Version& versio
     logInfo("Defaulting to install path: %s\n", Narrow(folder).c_str());
 }
 
-Expected<fs::path> SelectInstallFolder(fs::path path, std::vector<fs::path>& created) {
+Expected<fs::path> SelectInstallFolder(fs::path path, InstallChanges& changes) {
     if (path.empty()) {
         path = L".";
     }
@@ -128,12 +176,12 @@ Expected<fs::path> SelectInstallFolder(fs::path path, std::vector<fs::path>& cre
     logInfo("Expanded: %s\n", Narrow(path).c_str());
 
     Vexo::Resources::ReadVersion()
-        .onValue([&path, &created](const Vexo::Resources::Version& version) {
-            ApplyVersionFolder(path, version, created);
+        .onValue([&path, &changes](const Vexo::Resources::Version& version) {
+            ApplyVersionFolder(path, version, changes);
         })
         .onError([](const Vexo::Error& error) { logWarning("%s\n", error.message.c_str()); });
 
-    const auto exists = EnsureFolderExists(path, created);
+    const auto exists = EnsureFolderExists(path, changes);
     if (exists.hasError()) {
         return exists.error();
     }

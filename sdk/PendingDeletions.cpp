@@ -75,6 +75,10 @@ void PendingDeletions::AddFolder(const std::wstring& path) {
     AddOnce(m_folders, path);
 }
 
+bool PendingDeletions::EmptiesFolder(const std::wstring& folder) const {
+    return EmptyOnceGone(folder, m_files);
+}
+
 void PendingDeletions::ScheduleForRestart() const {
     std::vector<std::wstring> scheduled;
     for (const auto& file : m_files) {

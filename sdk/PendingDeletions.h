@@ -12,6 +12,9 @@ public:
     void AddFile(const std::wstring& path);
     void AddFolder(const std::wstring& path);
 
+    // Whether nothing but files left to the restart is in the folder.
+    bool EmptiesFolder(const std::wstring& folder) const;
+
     // Logs "Scheduled for deletion at the next restart: " at Warning for each
     // path it schedules. A folder goes only when nothing but scheduled files
     // is left in it.

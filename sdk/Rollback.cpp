@@ -9,6 +9,7 @@
 #include "sdk/Registrations.h"
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <system_error>
 
@@ -17,40 +18,103 @@ using Vexo::Platform::Bitness;
 
 namespace {
 
-void UnregisterNewFiles(const InstallChanges& changes) {
-    for (const auto& path : changes.registered) {
-        FileEntry entry{path, false, false};
-        UnregisterFile(entry);
+constexpr std::array<Bitness, 2> bothViews = {Bitness::Bits32, Bitness::Bits64};
+
+using Paths = std::vector<std::wstring>;
+
+bool Lists(const Paths& paths, const std::wstring& path) {
+    return std::any_of(paths.begin(), paths.end(), [&path](const std::wstring& known) {
+        return Vexo::Platform::SameFileOnDisc(known, path);
+    });
+}
+
+void AddOnce(Paths& paths, const std::wstring& path) {
+    if (!Lists(paths, path)) {
+        paths.push_back(path);
     }
 }
 
+const std::optional<std::wstring>& NamedBefore(const PreviousInstallation& previous, Bitness view) {
+    return view == Bitness::Bits32 ? previous.named32 : previous.named64;
+}
+
+// A view names the file now that did not name it before the run: a
+// registration of the run's, whatever its regsvr32 reported.
+bool NewlyNamed(const PreviousInstallation& previous, const std::wstring& path) {
+    return std::any_of(bothViews.begin(), bothViews.end(), [&](Bitness view) {
+        const auto& before = NamedBefore(previous, view);
+        return IsRegisteredIn(view, path) &&
+               !(before && Vexo::Platform::SameFileOnDisc(*before, path));
+    });
+}
+
+// Every file the run registered, wrote or handed to regsvr32 that a
+// registration names because of the run.
+void UnregisterNewFiles(const InstallChanges& changes, const PreviousInstallation& previous) {
+    Paths candidates;
+    for (const auto* list : {&changes.registered, &changes.written, &changes.handedToRegsvr32}) {
+        for (const auto& path : *list) {
+            AddOnce(candidates, path);
+        }
+    }
+    for (const auto& path : candidates) {
+        if ((Lists(changes.registered, path) && IsRegistered(path)) || NewlyNamed(previous, path)) {
+            FileEntry entry{path, false, false};
+            UnregisterFile(entry);
+        }
+    }
+}
+
+bool IsRemembered(const PreviousInstallation& previous, const std::wstring& path) {
+    return std::any_of(previous.files.begin(), previous.files.end(),
+                       [&path](const RememberedFile& file) {
+                           return Vexo::Platform::SameFileOnDisc(file.path, path);
+                       });
+}
+
 // A new file that a registration still names (its unregistering failed, or it
-// is where the previous installation's file was) stays.
-void DeleteNewFiles(const InstallChanges& changes, PendingDeletions& pending) {
+// is where the previous installation's file was) stays. Gives the new files
+// left that are not the previous installation's.
+Paths DeleteNewFiles(const InstallChanges& changes, const PreviousInstallation& previous,
+                     PendingDeletions& pending) {
+    Paths left;
     for (const auto& path : changes.written) {
         if (!Vexo::Platform::IsPresent(path)) {
             continue;
         }
         if (IsRegistered(path)) {
             logWarning("Not deleted, still registered: %s\n", toNarrow(path).c_str());
+        } else {
+            for (const auto& outcome : DeleteMarkedFiles({FileEntry{path, true, false}})) {
+                if (!outcome.deleted) {
+                    pending.AddFile(outcome.path);
+                }
+            }
             continue;
         }
-        for (const auto& outcome : DeleteMarkedFiles({FileEntry{path, true, false}})) {
-            if (!outcome.deleted) {
-                pending.AddFile(outcome.path);
-            }
+        if (!IsRemembered(previous, path)) {
+            AddOnce(left, path);
         }
     }
+    return left;
 }
 
-void RemoveCreatedFolders(const InstallChanges& changes, PendingDeletions& pending) {
+// Gives the folders left that will not go at the restart either.
+Paths RemoveCreatedFolders(const InstallChanges& changes, PendingDeletions& pending) {
+    Paths left;
     for (auto folder = changes.createdFolders.rbegin(); folder != changes.createdFolders.rend();
          ++folder) {
         std::error_code error;
-        if (!fs::remove(*folder, error) && Vexo::Platform::IsPresent(folder->wstring())) {
+        if (fs::remove(*folder, error) || !Vexo::Platform::IsPresent(folder->wstring())) {
+            continue;
+        }
+        if (pending.EmptiesFolder(folder->wstring())) {
             pending.AddFolder(folder->wstring());
+        } else {
+            AddOnce(left, folder->wstring());
         }
     }
+    return left;
 }
 
 bool HoldsItsBytes(const RememberedFile& file) {
@@ -93,54 +157,57 @@ bool SameRegistration(const std::optional<std::wstring>& before,
     return Vexo::Platform::SameFileOnDisc(*before, *now);
 }
 
-bool IsRemembered(const PreviousInstallation& previous, const std::optional<std::wstring>& path) {
-    return path && std::any_of(previous.files.begin(), previous.files.end(),
-                               [&path](const RememberedFile& file) {
-                                   return Vexo::Platform::SameFileOnDisc(file.path, *path);
-                               });
-}
-
-void ReportIncomplete(const std::wstring& path) {
-    logError("Rollback incomplete: %s\n", toNarrow(path).c_str());
-}
-
 // A view that named no remembered file must name what it named before: no
-// new file that could not be unregistered, nothing lost.
-bool ViewIsAsBefore(const PreviousInstallation& previous, Bitness view) {
-    const auto& before = view == Bitness::Bits32 ? previous.named32 : previous.named64;
+// new file that could not be unregistered, nothing lost. Adds what it names
+// otherwise to `incomplete`.
+void CheckView(const PreviousInstallation& previous, Bitness view, Paths& incomplete) {
+    const auto& before = NamedBefore(previous, view);
     const auto now = RegisteredPath(view);
-    if (IsRemembered(previous, before) || SameRegistration(before, now)) {
-        return true;
+    if ((before && IsRemembered(previous, *before)) || SameRegistration(before, now)) {
+        return;
     }
-    ReportIncomplete(now ? *now : *before);
-    return false;
+    AddOnce(incomplete, now ? *now : *before);
 }
 
 } // namespace
 
-void RollBack(const InstallChanges& changes, const PreviousInstallation& previous,
-              PendingDeletions& pending) {
-    logError("Install failed; rolling back.\n");
-    UnregisterNewFiles(changes);
-    DeleteNewFiles(changes, pending);
-    RemoveCreatedFolders(changes, pending);
+bool UndoChanges(const InstallChanges& changes, const PreviousInstallation& previous,
+                 PendingDeletions& pending) {
+    UnregisterNewFiles(changes, previous);
+    const Paths filesLeft = DeleteNewFiles(changes, previous, pending);
+    const Paths foldersLeft = RemoveCreatedFolders(changes, pending);
 
     std::vector<bool> putBack;
     for (const auto& file : previous.files) {
         putBack.push_back(PutBack(file));
     }
-    bool complete = true;
+    Paths incomplete;
     for (std::size_t index = 0; index < previous.files.size(); ++index) {
         const RememberedFile& file = previous.files[index];
         if (!putBack[index] || !RegisterAgain(file)) {
-            ReportIncomplete(file.path);
-            complete = false;
+            AddOnce(incomplete, file.path);
         }
     }
-    for (const auto view : {Bitness::Bits32, Bitness::Bits64}) {
-        complete = ViewIsAsBefore(previous, view) && complete;
+    for (const auto view : bothViews) {
+        CheckView(previous, view, incomplete);
     }
+    for (const auto* left : {&filesLeft, &foldersLeft}) {
+        for (const auto& path : *left) {
+            AddOnce(incomplete, path);
+        }
+    }
+    for (const auto& path : incomplete) {
+        logError("Rollback incomplete: %s\n", toNarrow(path).c_str());
+    }
+    return incomplete.empty();
+}
+
+bool RollBack(const InstallChanges& changes, const PreviousInstallation& previous,
+              PendingDeletions& pending) {
+    logError("Install failed; rolling back.\n");
+    const bool complete = UndoChanges(changes, previous, pending);
     if (complete) {
         logInfo("Rollback complete: the machine is as it was before this install.\n");
     }
+    return complete;
 }

@@ -4,11 +4,18 @@
 #include "sdk/PendingDeletions.h"
 #include "sdk/PreviousInstallation.h"
 
-// Undoes an install that did not complete, and puts back what the uninstall
-// before it removed: unregisters the new DLLs that were registered, deletes
-// the new files (one in use at the next restart, through `pending`), removes
-// the folders the install made if they are empty, writes each remembered file
-// back where it is missing or differs, and registers it again where a view
-// no longer names it. Logs whether the machine is as it was.
-void RollBack(const InstallChanges& changes, const PreviousInstallation& previous,
+// Undoes what a run changed and puts back what was registered before it:
+// unregisters the new DLLs that a registration names, deletes the new files
+// (one in use at the next restart, through `pending`), removes the folders
+// the run made, writes each remembered file back where it is missing or
+// differs, and registers it again where a view no longer names it. Logs
+// "Rollback incomplete: " at Error for each thing it could not put right;
+// true when the machine is as it was: the views name what they named before,
+// and no new file or folder is left but those left to the restart.
+bool UndoChanges(const InstallChanges& changes, const PreviousInstallation& previous,
+                 PendingDeletions& pending);
+
+// Undoes an install that did not complete, saying so, and logs whether the
+// machine is as it was. True when it is.
+bool RollBack(const InstallChanges& changes, const PreviousInstallation& previous,
               PendingDeletions& pending);

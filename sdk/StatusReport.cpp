@@ -6,6 +6,7 @@
 #include "platform/PathPresence.h"
 #include "platform/Registry.h"
 #include "sdk/ComponentTable.h"
+#include "sdk/RunJournal.h"
 
 namespace {
 
@@ -52,4 +53,8 @@ void ReportStatus() {
     logInfo("\n");
     ReportComponentStatus(ReadRegistryString(HKEY_LOCAL_MACHINE, registrationKey32), displayName32);
     ReportComponentStatus(ReadRegistryString(HKEY_LOCAL_MACHINE, registrationKey64), displayName64);
+    if (InterruptedRunRecorded()) {
+        logWarning("An earlier run was interrupted; the next install or uninstall undoes what it "
+                   "changed.\n");
+    }
 }

@@ -24,6 +24,28 @@ constexpr DWORD registrationDelayMilliseconds = 8000;
 constexpr DWORD registrationDelayMilliseconds = 0;
 #endif
 
+// A slow server: registering and unregistering each take a few seconds, and
+// say when they start (a named event of the test's, if it made one), so
+// that a test can stop the tool at a known point.
+#ifdef STANDIN_SLOW
+constexpr DWORD slowMilliseconds = 3000;
+#else
+constexpr DWORD slowMilliseconds = 0;
+#endif
+
+// A server whose registration writes its key and then reports failure; and
+// one that, besides, cannot be unregistered.
+#ifdef STANDIN_WRITES_THEN_FAILS
+constexpr bool writesThenFails = true;
+#else
+constexpr bool writesThenFails = false;
+#endif
+#ifdef STANDIN_UNREGISTRATION_FAILS
+constexpr bool unregistrationFails = true;
+#else
+constexpr bool unregistrationFails = false;
+#endif
+
 #ifdef STANDIN_NEEDS_RUNTIME
 extern "C" __declspec(dllimport) int PlantedRuntimeVersion(void);
 #else
@@ -55,6 +77,29 @@ HRESULT WriteServerBinary(const wchar_t* path, DWORD length) {
     return status == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;
 }
 
+#ifdef _WIN64
+constexpr wchar_t bitnessName[] = L"x64";
+#else
+constexpr wchar_t bitnessName[] = L"x86";
+#endif
+
+// Signals "RimkitTestDouble.<step>.<bitness>" when a test waits for it, then
+// takes its time.
+void Dawdle(const wchar_t* step) {
+    if (slowMilliseconds == 0) {
+        return;
+    }
+    wchar_t name[64] = L"RimkitTestDouble.";
+    lstrcatW(name, step);
+    lstrcatW(name, L".");
+    lstrcatW(name, bitnessName);
+    if (HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, name)) {
+        SetEvent(event);
+        CloseHandle(event);
+    }
+    Sleep(slowMilliseconds);
+}
+
 } // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
@@ -70,15 +115,21 @@ extern "C" HRESULT WINAPI DllRegisterServer() {
         return SELFREG_E_CLASS;
     }
     Sleep(registrationDelayMilliseconds);
+    Dawdle(L"Registering");
     static wchar_t path[maxPathLength];
     const DWORD length = ModulePath(path);
     if (length == 0) {
         return SELFREG_E_CLASS;
     }
-    return WriteServerBinary(path, length);
+    const HRESULT written = WriteServerBinary(path, length);
+    return writesThenFails ? SELFREG_E_CLASS : written;
 }
 
 extern "C" HRESULT WINAPI DllUnregisterServer() {
+    Dawdle(L"Unregistering");
+    if (unregistrationFails) {
+        return SELFREG_E_CLASS;
+    }
     const LONG status = RegDeleteTreeW(HKEY_LOCAL_MACHINE, classKey);
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? S_OK : SELFREG_E_CLASS;
 }

@@ -105,6 +105,13 @@ inline std::wstring ProgramFiles() {
     return buffer;
 }
 
+// Where a run keeps its way back until it has ended.
+inline std::wstring RecoveryFolder() {
+    return ProgramFiles() + L"\\Vexo";
+}
+inline const std::string interruptedWarning = Warning(
+    "An earlier run was interrupted; the next install or uninstall undoes what it changed.");
+
 // Deletions left for the next restart by an earlier test must not reach
 // into a later one.
 inline void ForgetDeletionsAtRestart() {
@@ -130,6 +137,12 @@ protected:
         RemoveRegistrations();
         ForgetDeletionsAtRestart();
         testsupport::RemoveTree(L"C:\\Ops\\Data");
+        testsupport::RemoveTree(RecoveryFolder());
+    }
+
+    void TearDown() override {
+        // A run that ended normally took its way back with it.
+        EXPECT_FALSE(testsupport::PathExists(RecoveryFolder()));
     }
 
     std::string Run(const std::wstring& arguments, const std::wstring& workingFolder = L"") const {
@@ -154,11 +167,12 @@ protected:
         EXPECT_FALSE(ReadDefaultString(RegistryView::Bits32, testsupport::sdkServerBinaryKey));
     }
 
-    std::string StatusOf(const std::string& line32, const std::string& line64) const {
+    std::string StatusOf(const std::string& line32, const std::string& line64,
+                         const std::string& after = "") const {
         namespace lines = testsupport::lines;
         return lines::console + lines::version + lines::StatusHeader() +
                Info("Status: Rimkit 32bit DLL: " + line32) +
-               Info("Status: Rimkit 64bit DLL: " + line64) + lines::prompt;
+               Info("Status: Rimkit 64bit DLL: " + line64) + after + lines::prompt;
     }
 
     const ToolSandbox tool{L"C:\\Ops\\Rimkit Manager"};

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace testsupport {
@@ -40,7 +41,8 @@ bool ReadAvailable(HANDLE pipe, std::string& output) {
 } // namespace
 
 RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
-                     unsigned timeoutSeconds, const std::wstring& workingFolder) {
+                     unsigned timeoutSeconds, const std::wstring& workingFolder,
+                     const WhileRunning& meanwhile) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE readEnd = nullptr;
     HANDLE writeEnd = nullptr;
@@ -75,6 +77,10 @@ RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
         throw std::runtime_error("cannot start " + toNarrow(program));
     }
 
+    std::thread other;
+    if (meanwhile) {
+        other = std::thread([&meanwhile, &process] { meanwhile(process.hProcess); });
+    }
     RunResult result;
     // Read while the program runs, so that it never blocks on a full pipe, and
     // stop when it has ended: a process it started may hold the pipe open for
@@ -97,6 +103,9 @@ RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
             break;
         }
     }
+    if (other.joinable()) {
+        other.join();
+    }
     CloseHandle(readEnd);
     DWORD exitCode = 0;
     GetExitCodeProcess(process.hProcess, &exitCode);
@@ -114,8 +123,9 @@ ToolSandbox::ToolSandbox(std::wstring folder, const char* exeVariable)
                                std::filesystem::copy_options::overwrite_existing);
 }
 
-RunResult ToolSandbox::Run(const std::wstring& arguments, const std::wstring& workingFolder) const {
-    return RunProgram(exePath(), arguments, 300, workingFolder);
+RunResult ToolSandbox::Run(const std::wstring& arguments, const std::wstring& workingFolder,
+                           const WhileRunning& meanwhile) const {
+    return RunProgram(exePath(), arguments, 300, workingFolder, meanwhile);
 }
 
 void RemoveTree(const std::wstring& folder) {

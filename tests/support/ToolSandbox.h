@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace testsupport {
@@ -13,9 +14,12 @@ struct RunResult {
 
 // Runs a program with `arguments` (the command line after the program name),
 // standard input on NUL and standard output and error captured.
-// `workingFolder` empty: this process's current folder.
+// `workingFolder` empty: this process's current folder. `meanwhile`, when
+// given, runs on a thread of its own while the program runs, with its process.
+using WhileRunning = std::function<void(void* process)>;
 RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
-                     unsigned timeoutSeconds = 300, const std::wstring& workingFolder = L"");
+                     unsigned timeoutSeconds = 300, const std::wstring& workingFolder = L"",
+                     const WhileRunning& meanwhile = {});
 
 // A folder inside the prefix holding a copy of rimkit_manager.exe, where the
 // tool runs as it would on a real machine. The folder is emptied when made.
@@ -26,7 +30,8 @@ public:
     const std::wstring& folder() const { return m_folder; }
     std::wstring exePath() const { return m_folder + L"\\rimkit_manager.exe"; }
 
-    RunResult Run(const std::wstring& arguments, const std::wstring& workingFolder = L"") const;
+    RunResult Run(const std::wstring& arguments, const std::wstring& workingFolder = L"",
+                  const WhileRunning& meanwhile = {}) const;
 
 private:
     std::wstring m_folder;
