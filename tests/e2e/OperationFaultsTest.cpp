@@ -170,57 +170,125 @@ TEST_F(Operations, InstallThatDoesNotCompleteLeavesTheMachineAsItWas) {
         Info("Uninitialize COM") + Info("Exiting install") + Error("Install failed; rolling back.");
     const std::string complete =
         Info("Rollback complete: the machine is as it was before this install.");
-    const std::string restoreOld = Info("Restored: " + Narrow(Join(old, x86Name))) +
-                                   Info("Restored: " + Narrow(Join(old, x64Name))) +
-                                   Info("Registered: " + Narrow(Join(old, x86Name))) +
-                                   Info("Registered: " + Narrow(Join(old, x64Name))) + complete;
+    const auto restore = [&](const std::wstring& from) {
+        return Info("Restored: " + Narrow(Join(from, x86Name))) +
+               Info("Restored: " + Narrow(Join(from, x64Name))) +
+               Info("Registered: " + Narrow(Join(from, x86Name))) +
+               Info("Registered: " + Narrow(Join(from, x64Name))) + complete;
+    };
+    const std::wstring deep = L"C:\\Ops\\New\\Deep\\Er";
+    const std::wstring shared = L"C:\\Ops\\Shared\\9_1_1";
+    const std::string sharedX64 = Narrow(Join(shared, x64Name));
+    const std::string sharedX86 = Narrow(Join(shared, x86Name));
+    const std::string newX86Failing =
+        Written(x64, "RIMKIT_PAYLOAD_X64") + Written(x86, "RIMKIT_FAILING_X86") +
+        Info("Registered: " + x64) + Error("Unable to register: " + x86 + " with args: /s");
+    const auto half = [&](const char* payload) {
+        return UninstallOfNothing() + installStart + Written(x64, payload) +
+               Written(x86, "RIMKIT_PAYLOAD_X86") +
+               Error("Unable to register: " + x64 + " with args: /s") + Info("Registered: " + x86) +
+               installEnd + Info("Unregistered: " + x86);
+    };
     const struct {
         const char* exe;
-        bool upgrade; // from an installation in C:\Ops\Old
+        std::wstring installedFrom; // an installation there first, in Old or Shared
+        std::wstring arguments;
         std::string log;
+        std::wstring gone;          // nothing of it is left
+        std::wstring named64 = L""; // what the 64-bit view names at the end, when not as before
     } cases[] = {
         // A clean machine whose new 64-bit DLL fails to register.
-        {"RIMKIT_MANAGER_FAILING_X64_EXE", false,
+        {"RIMKIT_MANAGER_FAILING_X64_EXE", L"", L"--install",
          UninstallOfNothing() + installStart + Written(x64, "RIMKIT_FAILING_X64") +
              Written(x86, "RIMKIT_PAYLOAD_X86") +
              Error("Unable to register: " + x64 + " with args: /s") + Info("Registered: " + x86) +
              installEnd + Info("Unregistered: " + x86) + Info("Deleted: " + x64) +
-             Info("Deleted: " + x86) + complete},
+             Info("Deleted: " + x86) + complete,
+         folder},
         // A tool without the 32-bit DLL installs half an SDK: not at all.
-        {"RIMKIT_MANAGER_X64_ONLY_EXE", false,
+        {"RIMKIT_MANAGER_X64_ONLY_EXE", L"", L"--install",
          UninstallOfNothing() + installStart + Written(x64, "RIMKIT_PAYLOAD_X64") +
              "Error: Unable to find resource: vexo_steering_wheel_x86.dll of type dll" +
              Info("Registered: " + x64) + installEnd + Info("Unregistered: " + x64) +
-             Info("Deleted: " + x64) + complete},
+             Info("Deleted: " + x64) + complete,
+         folder},
         // An upgrade whose new 32-bit DLL fails to register.
-        {"RIMKIT_MANAGER_FAILING_X86_EXE", true,
-         UninstallOfBoth(old) + installStart + Written(x64, "RIMKIT_PAYLOAD_X64") +
-             Written(x86, "RIMKIT_FAILING_X86") + Info("Registered: " + x64) +
-             Error("Unable to register: " + x86 + " with args: /s") + installEnd +
+        {"RIMKIT_MANAGER_FAILING_X86_EXE", L"C:\\Ops\\Old", L"--install",
+         UninstallOfBoth(old) + installStart + newX86Failing + installEnd +
              Info("Unregistered: " + x64) + Info("Deleted: " + x64) + Info("Deleted: " + x86) +
-             restoreOld},
+             restore(old),
+         folder},
+        // Every folder it made goes, however deep.
+        {"RIMKIT_MANAGER_FAILING_X86_EXE", L"", L"--install --path " + deep,
+         UninstallOfNothing() + Info("Starting install") + Info("Initialize COM") +
+             NewVersionFolder(deep, deep) +
+             Written(Narrow(Join(deep, L"9_1_1\\" + x64Name)), "RIMKIT_PAYLOAD_X64") +
+             Written(Narrow(Join(deep, L"9_1_1\\" + x86Name)), "RIMKIT_FAILING_X86") +
+             Info("Registered: " + Narrow(Join(deep, L"9_1_1\\" + x64Name))) +
+             Error("Unable to register: " + Narrow(Join(deep, L"9_1_1\\" + x86Name)) +
+                   " with args: /s") +
+             installEnd + Info("Unregistered: " + Narrow(Join(deep, L"9_1_1\\" + x64Name))) +
+             Info("Deleted: " + Narrow(Join(deep, L"9_1_1\\" + x64Name))) +
+             Info("Deleted: " + Narrow(Join(deep, L"9_1_1\\" + x86Name))) + complete,
+         L"C:\\Ops\\New\\Deep"},
+        // The previous files, written over with the new bytes, are written back.
+        {"RIMKIT_MANAGER_FAILING_X86_EXE", L"C:\\Ops\\Shared", L"--install --path C:\\Ops\\Shared",
+         UninstallOfBoth(shared) + Info("Starting install") + Info("Initialize COM") +
+             NewVersionFolder(L"C:\\Ops\\Shared", L"C:\\Ops\\Shared") +
+             Written(sharedX64, "RIMKIT_PAYLOAD_X64") + Written(sharedX86, "RIMKIT_FAILING_X86") +
+             Info("Registered: " + sharedX64) +
+             Error("Unable to register: " + sharedX86 + " with args: /s") + installEnd +
+             Info("Unregistered: " + sharedX64) + Info("Deleted: " + sharedX64) +
+             Info("Deleted: " + sharedX86) + restore(shared),
+         L""},
+        // A new DLL that writes its registration and then fails is unregistered.
+        {"RIMKIT_MANAGER_HALF_X64_EXE", L"", L"--install",
+         half("RIMKIT_HALF_X64") + Info("Unregistered: " + x64) + Info("Deleted: " + x64) +
+             Info("Deleted: " + x86) + complete,
+         folder},
+        // One that cannot be unregistered either: the rollback says so.
+        {"RIMKIT_MANAGER_STICKY_X64_EXE", L"", L"--install",
+         half("RIMKIT_STICKY_X64") + Error("Unable to unregister: " + x64 + " with args: /s /u") +
+             Warning("Not deleted, still registered: " + x64) + Info("Deleted: " + x86) +
+             Error("Rollback incomplete: " + x64) + Error("Rollback incomplete: " + Narrow(folder)),
+         L"", Join(folder, x64Name)},
     };
     for (const auto& test : cases) {
         RemoveRegistrations();
-        testsupport::RemoveTree(L"C:\\Ops\\Old");
-        if (test.upgrade) {
+        for (const auto* tree : {L"C:\\Ops\\Old", L"C:\\Ops\\New", L"C:\\Ops\\Shared"}) {
+            testsupport::RemoveTree(tree);
+        }
+        testsupport::RemoveTree(RecoveryFolder());
+        if (!test.installedFrom.empty()) {
             const ToolSandbox oldTool(L"C:\\Ops\\Old");
-            oldTool.Run(L"--install");
+            oldTool.Run(L"--install --path " + test.installedFrom);
         }
         const ToolSandbox newTool(L"C:\\Ops\\New", test.exe);
 
-        const RunResult run = newTool.Run(L"--install");
+        const RunResult run = newTool.Run(test.arguments);
 
         EXPECT_EQ(run.exitCode, 0u);
         EXPECT_EQ(run.output, versionLines + test.log + prompt) << test.exe;
-        EXPECT_FALSE(testsupport::PathExists(folder)) << test.exe;
-        if (!test.upgrade) {
+        if (!test.gone.empty()) {
+            EXPECT_FALSE(testsupport::PathExists(test.gone)) << test.exe;
+        }
+        if (!test.named64.empty()) {
+            // Its way back stays until an install completes.
+            EXPECT_EQ(ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey),
+                      test.named64);
+            EXPECT_EQ(Run(L"--status"),
+                      StatusOf("Not installed", "Installed at: " + x64, interruptedWarning));
+            testsupport::RemoveTree(RecoveryFolder());
+            continue;
+        }
+        if (test.installedFrom.empty()) {
             ExpectNothingRegistered();
             continue;
         }
-        ExpectInstalledIn(old);
+        const std::wstring from = Join(test.installedFrom, L"9_1_1");
+        ExpectInstalledIn(from);
         testsupport::RunProgram(L"C:\\windows\\system32\\wineboot.exe", L"-r");
-        ExpectInstalledIn(old);
+        ExpectInstalledIn(from);
     }
 }
 
@@ -391,54 +459,49 @@ TEST_F(Operations, ReinstallWhoseRegistrationFailsKeepsTheRegisteredDlls) {
 
 using LoadedDll = std::unique_ptr<std::remove_pointer_t<HMODULE>, decltype(&FreeLibrary)>;
 
-TEST_F(Operations, DllInUseDuringAReinstallGoesAtTheNextRestart) {
+TEST_F(Operations, DllInUseNeverMovesTheInstallOutOfTheVersionFolder) {
     Run(L"--install");
     const std::wstring busy = Join(versionFolder, x64Name);
     LoadedDll user(LoadLibraryW(busy.c_str()), FreeLibrary);
     ASSERT_TRUE(user);
-    const std::string baseStays =
-        Error("RemoveParentFolder(): Unable to remove folder C:\\Ops\\Rimkit Manager");
+    const std::string x86 = Narrow(Join(versionFolder, x86Name));
+    const std::string uninstallOfBusy =
+        Info("Starting uninstall") + Info("Initialize COM") + Info("Unregistered: " + x86) +
+        Info("Unregistered: " + Narrow(busy)) + Info("Deleted: " + x86) +
+        Error("Delete: Failed: " + Narrow(busy)) +
+        Error("RemoveParentFolder(): Unable to remove folder " + Narrow(versionFolder)) +
+        Info("Uninitialize COM") + Info("Exiting uninstall");
+    const std::string reused =
+        Info("Expanding: " + Narrow(base)) + Info("Expanded: " + Narrow(base)) +
+        Info("Install path: " + Narrow(versionFolder)) +
+        Info("Directory already created but empty...reusing: " + Narrow(versionFolder));
 
-    EXPECT_EQ(Run(L"--install"),
-              versionLines + Info("Starting uninstall") + Info("Initialize COM") +
-                  Info("Unregistered: " + Narrow(Join(versionFolder, x86Name))) +
-                  Info("Unregistered: " + Narrow(busy)) +
-                  Info("Deleted: " + Narrow(Join(versionFolder, x86Name))) +
-                  Error("Delete: Failed: " + Narrow(busy)) +
-                  Error("RemoveParentFolder(): Unable to remove folder " + Narrow(versionFolder)) +
-                  Info("Uninitialize COM") + Info("Exiting uninstall") +
-                  InstallOfBoth(FolderLinesDefaultingToBase(base), base) + Scheduled(busy) +
-                  Scheduled(versionFolder) + prompt);
-    ExpectInstalledIn(base);
+    // The copy in use is this version's: it is registered again where it is.
+    for (int reinstall = 0; reinstall < 2; ++reinstall) {
+        EXPECT_EQ(Run(L"--install"),
+                  versionLines + uninstallOfBusy + Info("Starting install") +
+                      Info("Initialize COM") + reused +
+                      Warning("Could not write: " + Narrow(busy) + " unable to extract file.") +
+                      Info("Adding " + Narrow(busy) +
+                           " to the register list so that something will be registered.") +
+                      Written(x86, "RIMKIT_PAYLOAD_X86") + Info("Registered: " + Narrow(busy)) +
+                      Info("Registered: " + x86) + Info("Uninitialize COM") +
+                      Info("Exiting install") + prompt);
+        ExpectInstalledIn(versionFolder);
+    }
 
-    // The copy in use is registered again by the same run: it stays.
-    const std::wstring busyToo = Join(base, x64Name);
-    LoadedDll otherUser(LoadLibraryW(busyToo.c_str()), FreeLibrary);
-    const std::string x86 = Narrow(Join(base, x86Name));
+    // Uninstalled, it goes at the next restart, renamed aside; an install
+    // before then still goes into the version folder.
+    EXPECT_EQ(Run(L"--uninstall"),
+              versionLines + uninstallOfBusy + Scheduled(busy) + Scheduled(versionFolder) + prompt);
     EXPECT_EQ(Run(L"--install"),
-              versionLines + Info("Starting uninstall") + Info("Initialize COM") +
-                  Info("Unregistered: " + x86) + Info("Unregistered: " + Narrow(busyToo)) +
-                  Info("Deleted: " + x86) + Error("Delete: Failed: " + Narrow(busyToo)) +
-                  baseStays + Info("Uninitialize COM") + Info("Exiting uninstall") +
-                  Info("Starting install") + Info("Initialize COM") +
-                  FolderLinesDefaultingToBase(base) +
-                  Warning("Could not write: " + Narrow(busyToo) + " unable to extract file.") +
-                  Info("Adding " + Narrow(busyToo) +
-                       " to the register list so that something will be registered.") +
-                  Written(x86, "RIMKIT_PAYLOAD_X86") + Info("Registered: " + Narrow(busyToo)) +
-                  Info("Registered: " + x86) + Info("Uninitialize COM") + Info("Exiting install") +
-                  prompt);
+              versionLines + UninstallOfNothing() + InstallOfBoth(reused, versionFolder) + prompt);
+    ExpectInstalledIn(versionFolder);
 
     user.reset();
-    otherUser.reset();
     testsupport::RunProgram(L"C:\\windows\\system32\\wineboot.exe", L"-r");
-    EXPECT_FALSE(testsupport::PathExists(versionFolder));
-    ExpectInstalledIn(base);
-
-    EXPECT_EQ(Run(L"--install"), versionLines + UninstallOfBoth(base, baseStays) +
-                                     InstallOfBoth(NewVersionFolder(base, base), versionFolder) +
-                                     prompt);
     ExpectInstalledIn(versionFolder);
+    EXPECT_EQ(std::distance(fs::directory_iterator(versionFolder), fs::directory_iterator()), 2);
     EXPECT_TRUE(DllsIn(base).empty());
 }
 
