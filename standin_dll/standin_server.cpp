@@ -121,8 +121,11 @@ extern "C" HRESULT WINAPI DllRegisterServer() {
     if (length == 0) {
         return SELFREG_E_CLASS;
     }
-    const HRESULT written = WriteServerBinary(path, length);
-    return writesThenFails ? SELFREG_E_CLASS : written;
+    if (writesThenFails) {
+        WriteServerBinary(path, length);
+        return SELFREG_E_CLASS;
+    }
+    return WriteServerBinary(path, length);
 }
 
 extern "C" HRESULT WINAPI DllUnregisterServer() {
