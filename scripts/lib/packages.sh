@@ -128,11 +128,13 @@ packages_suites() {
     printf '%s\n' "$1" | sed -n 's|^[^ ]*/dists/\([^/ ]*\)/.*|\1|p' | sort -u
 }
 
-# packages_download_size PLAN: "N packages, about M MB to download" from
+# packages_download_size PLAN: "N packages, about M MB to download" (or
+# "nothing to download" when apt has them all in its cache) from
 # apt-get's --print-uris lines ('URL' FILE SIZE HASH).
 packages_download_size() {
     printf '%s\n' "$1" | awk 'NF >= 3 { n++; size += $3 }
-        END { printf "%d package%s, about %d MB to download", n, n == 1 ? "" : "s", (size + 999999) / 1000000 }'
+        END { if (n == 0) printf "nothing to download"
+              else printf "%d package%s, about %d MB to download", n, n == 1 ? "" : "s", (size + 999999) / 1000000 }'
 }
 
 # packages_count FAILED: " for 1 index", " for 2 indexes", or nothing.
