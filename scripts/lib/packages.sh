@@ -95,7 +95,9 @@ packages_try() {
     shift 3
     (
         if [ -n "$suites" ]; then
-            trap 'rm -f "$packages_hold_back_file"' EXIT
+            # A second signal (Ctrl-C twice, or timeout's signal to its
+            # whole job) must not stop the rm, which inherits the ignoring.
+            trap 'trap "" HUP INT TERM; rm -f "$packages_hold_back_file"' EXIT
             trap 'exit 129' HUP
             trap 'exit 130' INT
             trap 'exit 143' TERM
