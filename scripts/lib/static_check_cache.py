@@ -13,7 +13,11 @@ check found nothing. The key of a compile command is the SHA-256 of
 
 So a change to a source, to any header it includes, to its command, to the
 checks' configuration or to a tool checks the file again; anything else is
-found in the cache. A file with several commands (built into several targets)
+found in the cache. The checkout's and the build's own folders are left out
+of the key (they stand in the command and in the preprocessor's line
+markers), so that every clone on a machine shares what one of them found
+clean: the cache lives in the user's cache folder, and several clones may
+check at once. A file with several commands (built into several targets)
 is analysed by clang-tidy once, under the key of all of them. Findings are
 never remembered: a file with one is checked again every time.
 
@@ -26,6 +30,7 @@ import concurrent.futures
 import hashlib
 import json
 import os
+import re
 import shlex
 import subprocess
 import sys
@@ -35,15 +40,27 @@ def tool_version(tool):
     return subprocess.run([tool, "--version"], check=True, capture_output=True).stdout
 
 
-def preprocessed_digest(entry):
+def own_folders(root, entry):
+    """A substitution that writes the checkout and the build folder as
+    placeholders; a path counts only up to a name's end (/work/a, not /work/ab)."""
+    places = sorted({os.path.realpath(root): b"@root@",
+                     os.path.realpath(entry["directory"]): b"@build@"}.items(),
+                    key=lambda place: -len(place[0]))
+    pattern = re.compile(b"|".join(re.escape(path.encode()) for path, _ in places) +
+                         rb"(?![\w.+-])")
+    names = {path.encode(): name for path, name in places}
+    return lambda text: pattern.sub(lambda found: names[found.group(0)], text)
+
+
+def preprocessed_digest(root, entry):
+    anywhere = own_folders(root, entry)
     arguments = [a for a in entry["arguments"] if a != "-fsyntax-only"]
-    digest = hashlib.sha256(json.dumps(arguments).encode())
+    digest = hashlib.sha256(anywhere(json.dumps(arguments).encode()))
     # The exit code goes into the key too: a unit that does not preprocess
     # fails its checks, so its key is never remembered.
-    with subprocess.Popen(arguments + ["-E", "-C", "-dD", "-o", "-"], cwd=entry["directory"],
-                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL) as process:
-        for block in iter(lambda: process.stdout.read(1 << 20), b""):
-            digest.update(block)
+    process = subprocess.run(arguments + ["-E", "-C", "-dD", "-o", "-"], cwd=entry["directory"],
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, check=False)
+    digest.update(anywhere(process.stdout))
     digest.update(b"exit %d" % process.returncode)
     return digest.hexdigest()
 
@@ -71,7 +88,7 @@ def main():
     tidy_version = tool_version("clang-tidy")
 
     with concurrent.futures.ThreadPoolExecutor(max_workers=jobs) as pool:
-        digests = list(pool.map(preprocessed_digest, entries))
+        digests = list(pool.map(lambda entry: preprocessed_digest(root, entry), entries))
 
     remembered = set(os.listdir(cache))
     per_file = {}

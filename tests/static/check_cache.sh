@@ -2,9 +2,11 @@
 # scripts/check-static remembers what clang and clang-tidy found clean: a run
 # on an unchanged tree checks nothing again and passes; a finding planted in a
 # header fails the sources that include it, every time; a change to
-# .clang-tidy analyses every file again. Runs on a copy of the checkout with
-# the build's compile commands, so the checkout itself is never touched; the
-# checkers are wrapped to record which files they really check.
+# .clang-tidy analyses every file again; a second clone elsewhere checks only
+# what differs. Runs on copies of the checkout with the build's compile
+# commands and a cache folder of its own, so neither the checkout nor the
+# user's cache is touched; the checkers are wrapped to record which files
+# they really check.
 set -u
 source_dir=${RIMKIT_SOURCE_DIR:?}
 build=${RIMKIT_BUILD_DIR:?}
@@ -13,14 +15,20 @@ scratch=${RIMKIT_STATIC_TEST_DIR:?}
 fail() { echo "FAIL: $*"; [ -f "$scratch/output" ] && cat "$scratch/output"; exit 1; }
 
 rm -rf "$scratch"
-tree=$scratch/tree
-mkdir -p "$tree" "$scratch/build" "$scratch/bin"
-# The checkout as it is, uncommitted changes included, as a repository of its own.
-(cd "$source_dir" && git ls-files -z --cached --others --exclude-standard |
-    tar --null -T - --ignore-failed-read -cf - 2>/dev/null) | tar -C "$tree" -xf -
-git -C "$tree" init -q && git -C "$tree" add -A
-sed -e "s|$build\([/\"]\)|@build@\1|g; s|$source_dir\([/\" ]\)|$tree\1|g; s|@build@|$scratch/build|g" \
-    "$build/compile_commands.json" >"$scratch/build/compile_commands.json"
+mkdir -p "$scratch/bin"
+# clone DIR: DIR/tree becomes the checkout as it is, uncommitted changes
+# included, as a repository of its own, with the build's compile commands in
+# DIR/build; the checks below run there.
+clone() {
+    tree=$1/tree build_dir=$1/build
+    mkdir -p "$tree" "$build_dir"
+    (cd "$source_dir" && git ls-files -z --cached --others --exclude-standard |
+        tar --null -T - --ignore-failed-read -cf - 2>/dev/null) | tar -C "$tree" -xf -
+    git -C "$tree" init -q && git -C "$tree" add -A
+    sed -e "s|$build\([/\"=]\)|@build@\1|g; s|$source_dir\([/\" =]\)|$tree\1|g; s|@build@|$build_dir|g" \
+        "$build/compile_commands.json" >"$build_dir/compile_commands.json"
+}
+clone "$scratch/first"
 
 # Wrappers that log every real check, not the version and preprocessor calls
 # that make the cache keys.
@@ -36,8 +44,8 @@ files=(core/Format.cpp log/Log.cpp log/LogLevel.cpp)
 check() {
     : >"$scratch/checks"
     local start=$SECONDS
-    (cd "$tree" && PATH=$scratch/bin:$PATH RIMKIT_BUILD_DIR=$scratch/build \
-        scripts/check-static "${files[@]}") >"$scratch/output" 2>&1
+    (cd "$tree" && PATH=$scratch/bin:$PATH RIMKIT_BUILD_DIR=$build_dir \
+        XDG_CACHE_HOME=$scratch/cache scripts/check-static "${files[@]}") >"$scratch/output" 2>&1
     local status=$?
     echo "check-static: exit code $status in $((SECONDS - start)) s"
     [ $status = "$1" ] || fail "exit code $status, expected $1"
@@ -81,4 +89,15 @@ check 0
 checked clang++
 checked clang-tidy "${files[@]}"
 
-echo "PASS: check-static checks again exactly what changed and remembers only what is clean"
+# A second clone, elsewhere, shares the user's cache: it checks nothing that
+# the first found clean, and a finding planted there still fails.
+clone "$scratch/second"
+check 0
+checked clang++
+checked clang-tidy
+[ -d "$scratch/cache/rimkit_manager/static-check" ] || fail "no cache in XDG_CACHE_HOME"
+echo 'inline int* PlantedFinding() { return 0; }' >>"$tree/core/Format.h"
+check 1
+checked clang-tidy core/Format.cpp log/Log.cpp
+
+echo "PASS: check-static checks again exactly what changed, remembers only what is clean, in a cache every clone shares"
