@@ -709,3 +709,21 @@ TEST_F(Operations, DllAndItsFolderStayHeldUntilTheirRegsvr32HasEnded) {
     EXPECT_EQ(ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey), x64);
     EXPECT_EQ(ReadDefaultString(RegistryView::Bits32, testsupport::sdkServerBinaryKey), x86);
 }
+
+TEST_F(Operations, NothingIsWrittenIntoTheWindowsFolder) {
+    const std::wstring typed = L"C:\\windows\\Rimkit";
+    const std::string folder = Narrow(Join(typed, L"9_1_1"));
+    EXPECT_EQ(Run(L"--install --path " + typed),
+              versionLines + UninstallOfNothing() + Info("Starting install") +
+                  Info("Initialize COM") + NewVersionFolder(typed, typed) +
+                  Warning("Could not write: " + folder + "\\" + Narrow(x64Name) +
+                          " unable to extract file.") +
+                  Warning("Could not write: " + folder + "\\" + Narrow(x86Name) +
+                          " unable to extract file.") +
+                  Info("Uninitialize COM") + Info("Exiting install") +
+                  Error("Install failed; rolling back.") +
+                  Info("Rollback complete: the machine is as it was before this install.") +
+                  prompt);
+    EXPECT_FALSE(testsupport::PathExists(typed));
+    ExpectNothingRegistered();
+}
