@@ -37,7 +37,7 @@ bool IsLeftAlone(const std::wstring& rest) {
 } // namespace
 
 std::wstring FileSeenBy32BitPrograms(const std::wstring& path) {
-    const std::wstring text(path.c_str());
+    std::wstring text(path.c_str());
     const auto windows = WindowsFolder();
     const auto system = SystemFolder();
     const auto system32 = SystemFolder32();
