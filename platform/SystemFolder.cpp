@@ -32,4 +32,8 @@ std::optional<std::wstring> SystemFolder32() {
     return AskFolder(GetSystemWow64DirectoryW);
 }
 
+std::optional<std::wstring> WindowsFolder() {
+    return AskFolder(GetSystemWindowsDirectoryW);
+}
+
 } // namespace Vexo::Platform

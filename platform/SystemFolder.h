@@ -13,4 +13,8 @@ std::optional<std::wstring> SystemFolder();
 // backslash; nothing on a system that runs no 32-bit programs.
 std::optional<std::wstring> SystemFolder32();
 
+// The Windows folder that the system folders lie in (the machine's own, not a
+// user's of a terminal server), without a trailing backslash.
+std::optional<std::wstring> WindowsFolder();
+
 } // namespace Vexo::Platform

@@ -5,8 +5,11 @@
 #include "log/Log.h"
 #include "platform/FileRemoval.h"
 #include "platform/FileWriter.h"
+#include "platform/FullPath.h"
 #include "platform/HeldFile.h"
+#include "platform/HeldFolder.h"
 #include "platform/ServerRegistration.h"
+#include "platform/Wow64Path.h"
 #include "sdk/ComponentTable.h"
 #include "sdk/InstallFolder.h"
 #include "sdk/Registrations.h"
@@ -56,7 +59,9 @@ std::optional<Extracted> ExtractComponent(const SdkComponent& component, const f
     }
     const fs::path target = folder / component.fileName;
     const std::string targetText = toNarrow(target.wstring());
-    if (!changes.AboutToWrite(target.wstring())) {
+    // The system's files are not the tool's to write or to register.
+    if (Vexo::Platform::IsInWindowsFolder(target.wstring()) ||
+        !changes.AboutToWrite(target.wstring())) {
         logWarning("Could not write: %s unable to extract file.\n", targetText.c_str());
         return std::nullopt;
     }
@@ -75,10 +80,10 @@ std::optional<Extracted> ExtractComponent(const SdkComponent& component, const f
     return std::nullopt;
 }
 
-// A file that could not be held might change under regsvr32, so it is not
-// handed to it.
-bool Register(Extracted& extracted, InstallChanges& changes) {
-    if (!extracted.held || !changes.AboutToRegister(extracted.entry.path)) {
+// A file that could not be held, or whose folder could not be, might change
+// under regsvr32, so it is not handed to it.
+bool Register(Extracted& extracted, bool folderHeld, InstallChanges& changes) {
+    if (!folderHeld || !extracted.held || !changes.AboutToRegister(extracted.entry.path)) {
         LogUnableToRegister(extracted.entry.path);
         return false;
     }
@@ -101,6 +106,9 @@ Expected<bool> Install(fs::path path, InstallChanges& changes) {
     if (folder.hasError()) {
         return folder.error();
     }
+    // Held from before the first write until the last regsvr32 has ended.
+    const auto heldFolder =
+        Vexo::Platform::HeldFolder::Hold(Vexo::Platform::FullPath(folder.value().wstring()));
     std::vector<Extracted> registerList;
     for (const auto& component : ComponentTable) {
         if (auto extracted = ExtractComponent(component, folder.value(), changes)) {
@@ -109,7 +117,7 @@ Expected<bool> Install(fs::path path, InstallChanges& changes) {
     }
     std::size_t registered = 0;
     for (auto& extracted : registerList) {
-        registered += Register(extracted, changes) ? 1 : 0;
+        registered += Register(extracted, heldFolder.has_value(), changes) ? 1 : 0;
     }
     changes.complete = registered == ComponentTable.size();
     return true;

@@ -5,6 +5,7 @@
 #include "platform/FullPath.h"
 #include "platform/Registry.h"
 #include "platform/ServerRegistration.h"
+#include "platform/Wow64Path.h"
 #include "sdk/ComponentTable.h"
 
 namespace {
@@ -36,6 +37,10 @@ std::optional<std::wstring> RegisteredPath(Vexo::Platform::Bitness view) {
         view == Vexo::Platform::Bitness::Bits32 ? registrationKey32 : registrationKey64);
     if (!value) {
         return std::nullopt;
+    }
+    // A 32-bit program that loads the registered path opens this file.
+    if (view == Vexo::Platform::Bitness::Bits32) {
+        return Vexo::Platform::FileSeenBy32BitPrograms(*value);
     }
     return std::wstring(value->c_str());
 }

@@ -13,7 +13,8 @@
 bool IsRegistered(const std::wstring& path);
 
 // The file that the SDK registration of the 32-bit or the 64-bit view names,
-// up to its first NUL; nothing when none is registered there.
+// up to its first NUL, as a program of that bitness opens it (a 32-bit one's
+// System32 is SysWOW64); nothing when none is registered there.
 std::optional<std::wstring> RegisteredPath(Vexo::Platform::Bitness view);
 
 // Whether that view's registration names the file at `path` now.

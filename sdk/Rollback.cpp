@@ -6,6 +6,7 @@
 #include "platform/FileWriter.h"
 #include "platform/FullPath.h"
 #include "platform/PathPresence.h"
+#include "platform/Wow64Path.h"
 #include "sdk/Registrations.h"
 
 #include <algorithm>
@@ -128,6 +129,10 @@ bool PutBack(const RememberedFile& file) {
     }
     if (Vexo::Platform::IsPresent(file.path) && HoldsItsBytes(file)) {
         return true;
+    }
+    // The system's files are never written (uninstall leaves them as they were).
+    if (Vexo::Platform::IsInWindowsFolder(file.path)) {
+        return false;
     }
     std::error_code error;
     fs::create_directories(fs::path(Vexo::Platform::FullPath(file.path)).parent_path(), error);

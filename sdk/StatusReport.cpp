@@ -5,6 +5,7 @@
 #include "platform/KnownFolders.h"
 #include "platform/PathPresence.h"
 #include "platform/Registry.h"
+#include "platform/Wow64Path.h"
 #include "sdk/ComponentTable.h"
 #include "sdk/RunJournal.h"
 
@@ -33,13 +34,18 @@ bool IsOnDisc(const std::wstring& path) {
 } // namespace
 
 void ReportComponentStatus(const std::optional<std::wstring>& registeredPath,
-                           const std::string& displayName) {
+                           const std::string& displayName, Vexo::Platform::Bitness view) {
     if (!registeredPath) {
         logInfo("Status: %s: Not installed\n", displayName.c_str());
         return;
     }
+    // The line shows the path as registered, which is what a detection rule
+    // compares; the file judged is the one a program of that view loads.
     const std::string path = toNarrow(*registeredPath);
-    if (IsOnDisc(*registeredPath)) {
+    const std::wstring file = view == Vexo::Platform::Bitness::Bits32
+                                  ? Vexo::Platform::FileSeenBy32BitPrograms(*registeredPath)
+                                  : *registeredPath;
+    if (IsOnDisc(file)) {
         logInfo("Status: %s: Installed at: %s\n", displayName.c_str(), path.c_str());
     } else {
         logInfo("Status: %s: Not found at: %s\n", displayName.c_str(), path.c_str());
@@ -51,8 +57,10 @@ void ReportStatus() {
     logInfo("\n");
     LogLegend();
     logInfo("\n");
-    ReportComponentStatus(ReadRegistryString(HKEY_LOCAL_MACHINE, registrationKey32), displayName32);
-    ReportComponentStatus(ReadRegistryString(HKEY_LOCAL_MACHINE, registrationKey64), displayName64);
+    ReportComponentStatus(ReadRegistryString(HKEY_LOCAL_MACHINE, registrationKey32), displayName32,
+                          Vexo::Platform::Bitness::Bits32);
+    ReportComponentStatus(ReadRegistryString(HKEY_LOCAL_MACHINE, registrationKey64), displayName64,
+                          Vexo::Platform::Bitness::Bits64);
     if (InterruptedRunRecorded()) {
         logWarning("An earlier run was interrupted; the next install or uninstall undoes what it "
                    "changed.\n");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Bitness.h"
+
 #include <optional>
 #include <string>
 
@@ -7,6 +9,7 @@
 // DLL: 32-bit first, then 64-bit. Changes nothing.
 void ReportStatus();
 
-// Logs the status line of one DLL from the path its registration names.
+// Logs the status line of one DLL from the path its registration in `view`
+// names.
 void ReportComponentStatus(const std::optional<std::wstring>& registeredPath,
-                           const std::string& displayName);
+                           const std::string& displayName, Vexo::Platform::Bitness view);

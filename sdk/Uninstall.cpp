@@ -4,9 +4,10 @@
 #include "core/Text.h"
 #include "log/Log.h"
 #include "platform/FullPath.h"
-#include "platform/Registry.h"
+#include "platform/PathPresence.h"
 #include "platform/ServerRegistration.h"
 #include "platform/WindowsPath.h"
+#include "platform/Wow64Path.h"
 #include "sdk/ComponentTable.h"
 #include "sdk/Registrations.h"
 
@@ -26,27 +27,54 @@ FileList SdkFiles(const FileList& fileList) {
     return sdkFiles;
 }
 
-// The folder goes only with files this run deleted from it: a registration of
-// a folder, of a missing file or of a relative path must not cost a folder.
-bool DeletedFromSharedParent(const FileList& outcome) {
+// A file in the Windows folder is the system's, whatever its name; one that
+// a registration still names (the other view's, or one whose unregistering
+// did not take) is still that registration's.
+void KeepWhatIsNotOursToDelete(FileList& fileList) {
+    for (auto& entry : fileList) {
+        if (!entry.marked) {
+            continue;
+        }
+        if (Vexo::Platform::IsInWindowsFolder(entry.path)) {
+            logWarning("Not deleted, in the Windows folder: %s\n", toNarrow(entry.path).c_str());
+            entry.marked = false;
+        } else if (IsRegistered(entry.path)) {
+            logWarning("Not deleted, still registered: %s\n", toNarrow(entry.path).c_str());
+            entry.marked = false;
+        }
+    }
+}
+
+// Deleted now, or left to the restart because something has it in use.
+bool Emptied(const FileEntry& entry) {
+    return entry.deleted || (entry.marked && Vexo::Platform::IsPresent(entry.path));
+}
+
+// The folder goes only with files this run deleted from it or left to the
+// restart: a registration of a folder, of a missing file or of a relative
+// path must not cost a folder.
+bool EmptiedSharedParent(const FileList& outcome) {
     if (outcome.empty()) {
         return true; // still reports that there was nothing to check
     }
     const std::wstring parent = Vexo::Platform::ParentFolder(outcome.front().path.c_str());
     return std::any_of(outcome.begin(), outcome.end(), [&parent](const FileEntry& entry) {
-        return entry.deleted &&
+        return Emptied(entry) &&
                Vexo::Platform::SameFolder(parent, Vexo::Platform::ParentFolder(entry.path.c_str()));
     });
 }
 
+// Files in use, and then their folder, go at the next restart.
 void CleanUp(const FileList& fileList, PendingDeletions& pending) {
-    const FileList outcome = DeleteMarkedFiles(SdkFiles(fileList));
+    FileList sdkFiles = SdkFiles(fileList);
+    KeepWhatIsNotOursToDelete(sdkFiles);
+    const FileList outcome = DeleteMarkedFiles(sdkFiles);
     for (const auto& entry : outcome) {
         if (entry.marked && !entry.deleted) {
             pending.AddFile(entry.path);
         }
     }
-    if (!DeletedFromSharedParent(outcome)) {
+    if (!EmptiedSharedParent(outcome)) {
         return;
     }
     RemoveParentFolder(outcome).onError([&outcome, &pending](const Vexo::Error& error) {
@@ -91,9 +119,11 @@ Expected<bool> Uninstall(PendingDeletions& pending) {
     const OnExit comRelease = OpenComScope();
 
     FileList fileList;
-    CollectRegisteredFile(fileList, ReadRegistryString(HKEY_LOCAL_MACHINE, registrationKey32),
+    // Each view's file as its programs open it: one 32-bit registration of
+    // System32 names a file in SysWOW64.
+    CollectRegisteredFile(fileList, RegisteredPath(Vexo::Platform::Bitness::Bits32),
                           "Rimkit 32bit DLL not installed.");
-    CollectRegisteredFile(fileList, ReadRegistryString(HKEY_LOCAL_MACHINE, registrationKey64),
+    CollectRegisteredFile(fileList, RegisteredPath(Vexo::Platform::Bitness::Bits64),
                           "Rimkit  64bit DLL not installed.");
 
     const OnExit cleanup([&fileList, &pending] { CleanUp(fileList, pending); });

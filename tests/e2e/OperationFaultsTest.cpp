@@ -7,8 +7,11 @@
 
 #include "app/RunLock.h"
 #include "core/OnExit.h"
+#include "platform/FullPath.h"
 #include "platform/UniqueHandle.h"
+#include "platform/Wow64Path.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -503,6 +506,26 @@ TEST_F(Operations, DllInUseNeverMovesTheInstallOutOfTheVersionFolder) {
     ExpectInstalledIn(versionFolder);
     EXPECT_EQ(std::distance(fs::directory_iterator(versionFolder), fs::directory_iterator()), 2);
     EXPECT_TRUE(DllsIn(base).empty());
+
+    // Every DLL of the folder in use: the folder goes at the restart too, after them.
+    const std::wstring x64Busy = Join(versionFolder, x64Name);
+    const std::wstring x86Busy = Join(versionFolder, x86Name);
+    LoadedDll lastUser(LoadLibraryW(x64Busy.c_str()), FreeLibrary);
+    auto reader = HoldOpen(x86Busy);
+    EXPECT_EQ(Run(L"-u"),
+              versionLines + Info("Starting uninstall") + Info("Initialize COM") +
+                  Info("Unregistered: " + Narrow(x86Busy)) +
+                  Info("Unregistered: " + Narrow(x64Busy)) +
+                  Error("Delete: Failed: " + Narrow(x86Busy)) +
+                  Error("Delete: Failed: " + Narrow(x64Busy)) +
+                  Error("RemoveParentFolder(): Unable to remove folder " + Narrow(versionFolder)) +
+                  Info("Uninitialize COM") + Info("Exiting uninstall") + Scheduled(x86Busy) +
+                  Scheduled(x64Busy) + Scheduled(versionFolder) + prompt);
+    lastUser.reset();
+    reader = {};
+    testsupport::RunProgram(L"C:\\windows\\system32\\wineboot.exe", L"-r");
+    EXPECT_FALSE(testsupport::PathExists(versionFolder));
+    ExpectNothingRegistered();
 }
 
 TEST_F(Operations, RestartNeverTakesAFileThatALaterInstallRegistered) {
@@ -548,8 +571,9 @@ TEST_F(Operations, UninstallLeavesAloneWhatIsNotAnSdkFile) {
          none64 + Error("Unable to unregister: " + Narrow(relative) + " with args: /s /u"),
          data + L"\\Work\\tools"},
         {sameOtherCase, same,
-         Info("Unregistered: " + Narrow(sameOtherCase)) + Info("Deleted: " + Narrow(sameOtherCase)),
-         L""},
+         Info("Unregistered: " + Narrow(sameOtherCase)) +
+             Warning("Not deleted, still registered: " + Narrow(sameOtherCase)),
+         same},
     };
     for (const auto& test : cases) {
         RemoveRegistrations();
@@ -573,13 +597,15 @@ TEST_F(Operations, UninstallLeavesAloneWhatIsNotAnSdkFile) {
                       Info("Uninitialize COM") + Info("Exiting uninstall") + prompt);
         EXPECT_TRUE(testsupport::PathExists(system));
         EXPECT_TRUE(testsupport::KeyExists(RegistryView::Bits64, quartzClass));
-        if (test.kept.empty()) {
-            // Only the 64-bit view was the 64-bit DLL's to clear.
-            EXPECT_FALSE(testsupport::PathExists(data + L"\\Same"));
+        EXPECT_TRUE(testsupport::PathExists(test.kept));
+        if (test.kept == same) {
+            // Only the 64-bit view was the 64-bit DLL's to clear; the other
+            // still names the file, so it stays.
             EXPECT_FALSE(ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey));
+            EXPECT_EQ(ReadDefaultString(RegistryView::Bits32, testsupport::sdkServerBinaryKey),
+                      sameOtherCase);
             continue;
         }
-        EXPECT_TRUE(testsupport::PathExists(test.kept));
         EXPECT_EQ(
             ReadDefaultString(RegistryView::Bits32, testsupport::sdkServerBinaryKey).value_or(L""),
             test.registered32);
@@ -657,4 +683,110 @@ TEST_F(Operations, HeldRunLockMakesARunWaitAndAnAbandonedOneDoesNot) {
     std::thread([&lock] { WaitForSingleObject(lock.get(), 0); }).join();
     EXPECT_EQ(Run(L"--install"), versionLines + UninstallOfBoth(versionFolder) + install);
     ExpectInstalledIn(versionFolder);
+}
+
+TEST_F(Operations, ThirtyTwoBitRegistrationOfSystem32NamesTheFileInSysWow64) {
+    // A hand-made 32-bit registration of System32, as a 32-bit program loads
+    // it from SysWOW64; beside it in the real System32 a file of someone
+    // else's under that name.
+    const std::wstring registered = L"C:\\windows\\system32\\" + x86Name;
+    const std::wstring wow64 = L"C:\\windows\\syswow64\\" + x86Name;
+    testsupport::WriteFileBytes(registered, "not the SDK's");
+    fs::copy_file(testsupport::BuildPath("RIMKIT_STANDIN_X86"), wow64,
+                  fs::copy_options::overwrite_existing);
+    testsupport::SetDefaultString(RegistryView::Bits32, testsupport::sdkServerBinaryKey,
+                                  registered);
+    const ToolSandbox failing(L"C:\\Ops\\New", "RIMKIT_MANAGER_FAILING_X64_EXE");
+    const std::wstring folder = L"C:\\Ops\\New\\9_1_1";
+    const std::string x64 = Narrow(Join(folder, x64Name));
+    const std::string x86 = Narrow(Join(folder, x86Name));
+
+    EXPECT_EQ(failing.Run(L"--install").output,
+              versionLines + Info("Starting uninstall") + Info("Initialize COM") +
+                  Info("Found: Rimkit  64bit DLL not installed.") +
+                  Info("Unregistered: " + Narrow(wow64)) +
+                  Warning("Not deleted, in the Windows folder: " + Narrow(wow64)) +
+                  Info("Uninitialize COM") + Info("Exiting uninstall") + Info("Starting install") +
+                  Info("Initialize COM") + NewVersionFolder(L"C:\\Ops\\New\\", L"C:\\Ops\\New\\") +
+                  Written(x64, "RIMKIT_FAILING_X64") + Written(x86, "RIMKIT_PAYLOAD_X86") +
+                  Error("Unable to register: " + x64 + " with args: /s") +
+                  Info("Registered: " + x86) + Info("Uninitialize COM") + Info("Exiting install") +
+                  Error("Install failed; rolling back.") + Info("Unregistered: " + x86) +
+                  Info("Deleted: " + x64) + Info("Deleted: " + x86) +
+                  Info("Registered: " + Narrow(wow64)) +
+                  Info("Rollback complete: the machine is as it was before this install.") +
+                  prompt);
+    EXPECT_EQ(ReadFileBytes(registered), "not the SDK's");
+    EXPECT_EQ(ReadFileBytes(wow64), PayloadBytes("RIMKIT_STANDIN_X86"));
+    const auto now = ReadDefaultString(RegistryView::Bits32, testsupport::sdkServerBinaryKey);
+    ASSERT_TRUE(now);
+    EXPECT_TRUE(
+        Vexo::Platform::SameFileOnDisc(Vexo::Platform::FileSeenBy32BitPrograms(*now), wow64))
+        << Narrow(*now);
+    EXPECT_FALSE(ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey));
+    fs::remove(registered);
+    fs::remove(wow64);
+}
+
+TEST_F(Operations, DllAndItsFolderStayHeldUntilTheirRegsvr32HasEnded) {
+    // While a slow registration of the 64-bit DLL runs, another process tries
+    // to move the DLL and its folder away (to put others in their place).
+    const ToolSandbox slow(L"C:\\Ops\\Slow", "RIMKIT_MANAGER_HANGING_X64_EXE");
+    const std::wstring folder = L"C:\\Ops\\Slow\\9_1_1";
+    const std::wstring x64 = Join(folder, x64Name);
+    const std::wstring x86 = Join(folder, x86Name);
+    std::atomic<bool> ended{false};
+    int attempts = 0;
+    int moved = 0;
+    std::thread mover([&] {
+        // Once the second DLL is there, the first is held; until its
+        // registration is written, its regsvr32 runs.
+        while (!ended && !testsupport::PathExists(x86)) {
+            Sleep(10);
+        }
+        while (!ended &&
+               !ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey)) {
+            for (const auto& path : {x64, folder}) {
+                ++attempts;
+                if (MoveFileW(path.c_str(), (path + L".moved").c_str())) {
+                    ++moved;
+                    MoveFileW((path + L".moved").c_str(), path.c_str());
+                }
+            }
+            Sleep(50);
+        }
+    });
+    const std::string log = slow.Run(L"--install").output;
+    ended = true;
+    mover.join();
+
+    EXPECT_EQ(moved, 0);
+    EXPECT_GT(attempts, 20);
+    EXPECT_EQ(log, versionLines + UninstallOfNothing() + Info("Starting install") +
+                       Info("Initialize COM") +
+                       NewVersionFolder(L"C:\\Ops\\Slow\\", L"C:\\Ops\\Slow\\") +
+                       Written(Narrow(x64), "RIMKIT_HANGING_X64") +
+                       Written(Narrow(x86), "RIMKIT_PAYLOAD_X86") +
+                       Info("Registered: " + Narrow(x64)) + Info("Registered: " + Narrow(x86)) +
+                       Info("Uninitialize COM") + Info("Exiting install") + prompt);
+    EXPECT_EQ(ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey), x64);
+    EXPECT_EQ(ReadDefaultString(RegistryView::Bits32, testsupport::sdkServerBinaryKey), x86);
+}
+
+TEST_F(Operations, NothingIsWrittenIntoTheWindowsFolder) {
+    const std::wstring typed = L"C:\\windows\\Rimkit";
+    const std::string folder = Narrow(Join(typed, L"9_1_1"));
+    EXPECT_EQ(Run(L"--install --path " + typed),
+              versionLines + UninstallOfNothing() + Info("Starting install") +
+                  Info("Initialize COM") + NewVersionFolder(typed, typed) +
+                  Warning("Could not write: " + folder + "\\" + Narrow(x64Name) +
+                          " unable to extract file.") +
+                  Warning("Could not write: " + folder + "\\" + Narrow(x86Name) +
+                          " unable to extract file.") +
+                  Info("Uninitialize COM") + Info("Exiting install") +
+                  Error("Install failed; rolling back.") +
+                  Info("Rollback complete: the machine is as it was before this install.") +
+                  prompt);
+    EXPECT_FALSE(testsupport::PathExists(typed));
+    ExpectNothingRegistered();
 }

@@ -74,6 +74,8 @@ protected:
         MakeFile(root + L"\\x86\\vexo_steering_wheel_x86.dll");
         MakeFile(root + L"\\x64\\vexo_steering_wheel_x64.dll");
         MakeFile(root + L"\\Prógrammé 日本\\vexo_steering_wheel_x64.dll");
+        MakeFile(L"C:\\windows\\syswow64\\vexo_steering_wheel_x86.dll");
+        MakeFile(L"C:\\windows\\system32\\vexo_steering_wheel_x64.dll");
     }
 
     std::string RunStatus() const {
@@ -119,6 +121,18 @@ TEST_F(StatusReport, OneLinePerDllForEachKindOfRegistration) {
         {"a network path that cannot be reached", None(),
          String(L"\\\\no-such-host\\share\\vexo_steering_wheel_x64.dll"), "Not installed",
          "Not found at: \\\\no-such-host\\share\\vexo_steering_wheel_x64.dll"},
+        // Each view's file is the one its programs open: a 32-bit one's
+        // System32 is SysWOW64, and its Sysnative is System32.
+        {"System32 of the 32-bit view",
+         String(L"C:\\windows\\system32\\vexo_steering_wheel_x86.dll"),
+         String(L"C:\\windows\\system32\\vexo_steering_wheel_x86.dll"),
+         "Installed at: C:\\windows\\system32\\vexo_steering_wheel_x86.dll",
+         "Not found at: C:\\windows\\system32\\vexo_steering_wheel_x86.dll"},
+        {"Sysnative of the 32-bit view",
+         String(L"C:\\windows\\Sysnative\\vexo_steering_wheel_x64.dll"),
+         String(L"C:\\windows\\syswow64\\vexo_steering_wheel_x64.dll"),
+         "Installed at: C:\\windows\\Sysnative\\vexo_steering_wheel_x64.dll",
+         "Not found at: C:\\windows\\syswow64\\vexo_steering_wheel_x64.dll"},
         // The presence check asks for no access, so no share mode keeps it out.
         {"a file another process holds exclusively", None(),
          String(root + L"\\x64\\vexo_steering_wheel_x64.dll"), "Not installed",

@@ -106,5 +106,14 @@ done
 tmux -L "$socket" send-keys -t tool x
 wait_for 30 exited || fail "--status did not end after a key press"
 
+# The console's code page is UTF-8 inside the tool's scope and the shell's
+# again after it: shown in the test process itself, since Wine gives each
+# process on a terminal a console of its own.
+cp "${RIMKIT_PLATFORM_TESTS_EXE:?}" "$WINEPREFIX/drive_c/Terminal/platform_tests.exe"
+in_terminal "timeout --foreground 120 $wine_loader 'C:\\Terminal\\platform_tests.exe' --gtest_filter='Utf8ConsoleOutput.*' > $out_file"
+wait_for 90 exited || fail "the code page test did not end"
+[ "$(cat "$exit_file")" = 0 ] && grep -qF '[  PASSED  ] 1 test.' "$out_file" &&
+    ! grep -qF SKIPPED "$out_file" || fail "code page test: $(cat "$out_file")"
+
 tmux -L "$socket" kill-server
 echo "PASS: output sent to a file or a pipe stays there without a wait; in a terminal the tool shows non-ASCII paths as they are, waits for a key and ends with 0 when one is pressed"

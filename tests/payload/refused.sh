@@ -12,6 +12,12 @@ fail() { echo "FAIL: $*"; status=1; }
 rm -rf "$scratch"
 mkdir -p "$scratch"
 head -c 512 "${RIMKIT_STANDIN_X64:?}" >"$scratch/truncated.dll"
+# The stand-in with one of its two entry points renamed in the export table.
+for name in DllRegisterServer DllUnregisterServer; do
+    python3 -c 'import sys; d = open(sys.argv[1], "rb").read(); n = sys.argv[2].encode()
+sys.stdout.buffer.write(d.replace(b"\0" + n + b"\0", b"\0" + n[:-1] + b"X\0"))' \
+        "$RIMKIT_STANDIN_X64" "$name" >"$scratch/without_$name.dll"
+done
 
 rows=(
     "x64|$RIMKIT_README|not a PE file"
@@ -20,6 +26,8 @@ rows=(
     "x64|$RIMKIT_STANDIN_X86|an x86 DLL in the x64 slot"
     "x86|$RIMKIT_STANDIN_X64|an x64 DLL in the x86 slot"
     "x64|$RIMKIT_PLANTED_LIBRARY|does not export DllRegisterServer and DllUnregisterServer"
+    "x64|$scratch/without_DllRegisterServer.dll|does not export DllRegisterServer"
+    "x64|$scratch/without_DllUnregisterServer.dll|does not export DllUnregisterServer"
     "x64|$scratch/missing.dll|No such file or directory"
 )
 for row in "${rows[@]}"; do

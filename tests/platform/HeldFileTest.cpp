@@ -1,6 +1,7 @@
 #include "platform/HeldFile.h"
 
 #include "platform/FileWriter.h"
+#include "platform/HeldFolder.h"
 #include "support/Environment.h"
 
 #include <windows.h>
@@ -39,6 +40,57 @@ TEST(HeldFile, LocksOutWritersAndDeletersButNotTheLoader) {
     }
     EXPECT_EQ(ReadFileBytes(dll), bytes);
     EXPECT_TRUE(DeleteFileW(dll.c_str())); // free again once released
+}
+
+// The folder of the DLLs keeps its name while held: it cannot be renamed
+// away (and another put in its place) or deleted, while its files can still
+// be made, written and deleted.
+TEST(HeldFolder, LocksOutRenamingAndDeletingButNotItsFiles) {
+    const std::wstring inner = folder + L"\\9_1_1";
+    std::filesystem::create_directories(inner);
+    const std::wstring file = inner + L"\\a.dll";
+    EXPECT_FALSE(Vexo::Platform::HeldFolder::Hold(inner + L"\\missing"));
+    {
+        const auto held = Vexo::Platform::HeldFolder::Hold(inner);
+        ASSERT_TRUE(held);
+        EXPECT_EQ(Vexo::Platform::WriteWholeFile(file, {1, 2, 3}),
+                  Vexo::Platform::WriteOutcome::Written);
+        EXPECT_FALSE(Vexo::Platform::HeldFolder::Hold(file));
+        EXPECT_TRUE(DeleteFileW(file.c_str()));
+        EXPECT_FALSE(MoveFileW(inner.c_str(), (inner + L" moved").c_str()));
+        EXPECT_FALSE(RemoveDirectoryW(inner.c_str()));
+    }
+    EXPECT_TRUE(RemoveDirectoryW(inner.c_str())); // free again once released
+}
+
+// A second name of a file is another file's too: writing through it would
+// change that one. (Wine opens a symbolic link to a file as the file it
+// leads to and shows no link, so the refusal of links cannot be shown here.)
+TEST(FileWriter, WritesAPlainFileButNotThroughAHardLink) {
+    std::filesystem::create_directories(folder);
+    const std::wstring other = folder + L"\\other.txt";
+    const std::wstring target = folder + L"\\target.dll";
+    const struct {
+        const char* name;
+        bool linked;
+        Vexo::Platform::WriteOutcome outcome;
+    } cases[] = {
+        {"a plain file", false, Vexo::Platform::WriteOutcome::Written},
+        {"a hard link to another file", true, Vexo::Platform::WriteOutcome::NotOpened},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        DeleteFileW(target.c_str());
+        WriteFileBytes(other, "another file's");
+        if (test.linked) {
+            ASSERT_TRUE(CreateHardLinkW(target.c_str(), other.c_str(), nullptr));
+        } else {
+            WriteFileBytes(target, "an older copy, longer than the new one");
+        }
+        EXPECT_EQ(Vexo::Platform::WriteWholeFile(target, {'n', 'e', 'w'}), test.outcome);
+        EXPECT_EQ(ReadFileBytes(target), test.linked ? "another file's" : "new");
+        EXPECT_EQ(ReadFileBytes(other), "another file's");
+    }
 }
 
 } // namespace

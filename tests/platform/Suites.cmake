@@ -4,6 +4,7 @@ rimkit_add_suite(platform_tests
     ${CMAKE_CURRENT_LIST_DIR}/KnownFoldersTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FileRemovalTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/HeldFileTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/Utf8ConsoleOutputTest.cpp
 )
 # regsvr32 and COM: slower, and partly dependent on 32-bit processes.
 rimkit_add_suite(platform_registration

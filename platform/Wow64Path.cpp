@@ -1,0 +1,62 @@
+#include "platform/Wow64Path.h"
+
+#include "platform/FullPath.h"
+#include "platform/SystemFolder.h"
+#include "platform/WindowsPath.h"
+
+#include <optional>
+
+namespace Vexo::Platform {
+
+namespace {
+
+// What follows `folder` in `path` when the path lies in it or is it: empty,
+// or a separator and the rest.
+std::optional<std::wstring> RestBelow(const std::wstring& path, const std::wstring& folder) {
+    if (path.size() < folder.size() || !SameFile(path.substr(0, folder.size()), folder)) {
+        return std::nullopt;
+    }
+    if (path.size() > folder.size() && path[folder.size()] != L'\\' &&
+        path[folder.size()] != L'/') {
+        return std::nullopt;
+    }
+    return path.substr(folder.size());
+}
+
+// Folders of System32 that 32-bit programs see as they are.
+bool IsLeftAlone(const std::wstring& rest) {
+    for (const auto* shared : {L"\\catroot", L"\\catroot2", L"\\driverstore", L"\\drivers\\etc",
+                               L"\\logfiles", L"\\spool"}) {
+        if (RestBelow(rest, shared)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+std::wstring FileSeenBy32BitPrograms(const std::wstring& path) {
+    std::wstring text(path.c_str());
+    const auto windows = WindowsFolder();
+    const auto system = SystemFolder();
+    const auto system32 = SystemFolder32();
+    if (!windows || !system || !system32) {
+        return text; // a system without 32-bit programs redirects nothing
+    }
+    const std::wstring full = FullPath(text);
+    if (const auto rest = RestBelow(full, *system); rest && !IsLeftAlone(*rest)) {
+        return *system32 + *rest;
+    }
+    if (const auto rest = RestBelow(full, *windows + L"\\Sysnative")) {
+        return *system + *rest;
+    }
+    return text;
+}
+
+bool IsInWindowsFolder(const std::wstring& path) {
+    const auto windows = WindowsFolder();
+    return windows && RestBelow(FullPath(path), *windows);
+}
+
+} // namespace Vexo::Platform
