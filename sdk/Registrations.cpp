@@ -3,6 +3,7 @@
 #include "core/Text.h"
 #include "log/Log.h"
 #include "platform/FullPath.h"
+#include "platform/PathPresence.h"
 #include "platform/Registry.h"
 #include "platform/ServerRegistration.h"
 #include "sdk/ComponentTable.h"
@@ -42,6 +43,22 @@ std::optional<std::wstring> RegisteredPath(Vexo::Platform::Bitness view) {
 
 bool IsRegisteredIn(Vexo::Platform::Bitness view, const std::wstring& path) {
     return Names(RegisteredPath(view), path);
+}
+
+bool IsOnDisc(const std::wstring& path) {
+    using Vexo::Platform::PathPresence;
+    const PathPresence presence = Vexo::Platform::QueryPathPresence(path);
+    return presence == PathPresence::Present || presence == PathPresence::Unreadable;
+}
+
+bool AnyRegistrationOnDisc() {
+    for (const auto view : {Vexo::Platform::Bitness::Bits32, Vexo::Platform::Bitness::Bits64}) {
+        const auto path = RegisteredPath(view);
+        if (path && IsOnDisc(*path)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool RegisterFile(FileEntry& entry) {
