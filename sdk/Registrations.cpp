@@ -19,6 +19,14 @@ bool RunFor(const FileEntry& entry, const wchar_t* arguments) {
     return component != nullptr && RunRegsvr32(entry.path, arguments, component->bitness);
 }
 
+// regsvr32 ending with 0 is not enough: a server whose registration left its
+// view naming another file, or none, registered nothing of this install's.
+bool RegisterInItsView(const FileEntry& entry) {
+    const SdkComponent* component = FindComponent(entry.path);
+    return component != nullptr && RunRegsvr32(entry.path, registerArguments, component->bitness) &&
+           IsRegisteredIn(component->bitness, entry.path);
+}
+
 void LogFailure(const char* what, const std::wstring& path, const wchar_t* arguments) {
     const std::string failure = what + toNarrow(path) + " with args: " + toNarrow(arguments);
     logError("%s\n", failure.c_str());
@@ -62,7 +70,7 @@ bool AnyRegistrationOnDisc() {
 }
 
 bool RegisterFile(FileEntry& entry) {
-    if (RunFor(entry, registerArguments)) {
+    if (RegisterInItsView(entry)) {
         entry.marked = false;
         logInfo("Registered: %s\n", toNarrow(entry.path).c_str());
         return true;

@@ -27,10 +27,11 @@ bool IsOnDisc(const std::wstring& path);
 // Whether the registration of either view names something on disc.
 bool AnyRegistrationOnDisc();
 
-// Has the regsvr32 of the SDK DLL's bitness register the file. Logs
-// "Registered: " or, at Error, "Unable to register: "; unmarks the entry
-// when it worked, so that it is not deleted at the end. A file that is not
-// one of the SDK's DLLs is not handed to regsvr32 and counts as failed.
+// Has the regsvr32 of the SDK DLL's bitness register the file. It worked
+// only when regsvr32 ended with 0 and the registration of its view names the
+// file now. Logs "Registered: " or, at Error, "Unable to register: "; unmarks
+// the entry when it worked, so that it is not deleted at the end. A file that
+// is not one of the SDK's DLLs is not handed to regsvr32 and counts as failed.
 bool RegisterFile(FileEntry& entry);
 
 // Logs, at Error, that the file could not be registered.

@@ -90,6 +90,29 @@ std::shared_ptr<void> HideRegsvr32() {
     });
 }
 
+// Puts the plant in the place of System32's regsvr32, which Wine is told to
+// prefer to its own, until the guard ends: a 64-bit regsvr32 that ends with
+// 0 and registers nothing.
+std::shared_ptr<void> PlantRegsvr32InSystem32() {
+    static const std::wstring tool = L"C:\\windows\\system32\\regsvr32.exe";
+    static const std::wstring overrides = L"HKCU\\Software\\Wine\\DllOverrides /v regsvr32.exe /f";
+    static const std::wstring reg = L"C:\\windows\\system32\\reg.exe";
+    if (!MoveFileW(tool.c_str(), (tool + L".real").c_str())) {
+        throw std::runtime_error("cannot move regsvr32 aside");
+    }
+    std::shared_ptr<void> plant(nullptr, [](void*) {
+        testsupport::RunProgram(reg, L"delete " + overrides);
+        DeleteFileW(tool.c_str());
+        DeleteFileW((tool + L".ran").c_str());
+        MoveFileW((tool + L".real").c_str(), tool.c_str());
+    });
+    if (!CopyFileW(testsupport::BuildPath("RIMKIT_PLANTED_PROGRAM").c_str(), tool.c_str(), TRUE) ||
+        testsupport::RunProgram(reg, L"add " + overrides + L" /d native,builtin").exitCode != 0) {
+        throw std::runtime_error("cannot plant regsvr32");
+    }
+    return plant;
+}
+
 // Holds a file open for reading and writing; others may only read or delete it.
 std::shared_ptr<void> HoldForWriting(const std::wstring& path) {
     return std::make_shared<Vexo::Platform::UniqueHandle>(
@@ -184,20 +207,23 @@ TEST_F(Operations, InstallThatDoesNotCompleteLeavesTheMachineAsItWas) {
     };
     const struct {
         const char* exe;
-        bool upgrade; // from an installation in C:\Ops\Old
+        bool upgrade;          // from an installation in C:\Ops\Old
+        bool planted64BitTool; // System32's regsvr32 ends with 0 and registers nothing
         std::string log;
     } cases[] = {
         // A clean machine whose new 64-bit DLL fails to register.
-        {"RIMKIT_MANAGER_FAILING_X64_EXE", false,
+        {"RIMKIT_MANAGER_FAILING_X64_EXE", false, false,
          cleanMachineWhose64BitDllFails("RIMKIT_FAILING_X64")},
+        // The same when System32's regsvr32 ends with 0 but registers nothing.
+        {"RIMKIT_MANAGER_EXE", false, true, cleanMachineWhose64BitDllFails("RIMKIT_PAYLOAD_X64")},
         // A tool without the 32-bit DLL installs half an SDK: not at all.
-        {"RIMKIT_MANAGER_X64_ONLY_EXE", false,
+        {"RIMKIT_MANAGER_X64_ONLY_EXE", false, false,
          UninstallOfNothing() + installStart + Written(x64, "RIMKIT_PAYLOAD_X64") +
              "Error: Unable to find resource: vexo_steering_wheel_x86.dll of type dll" +
              Info("Registered: " + x64) + installEnd + Info("Unregistered: " + x64) +
              Info("Deleted: " + x64) + complete},
         // An upgrade whose new 32-bit DLL fails to register.
-        {"RIMKIT_MANAGER_FAILING_X86_EXE", true,
+        {"RIMKIT_MANAGER_FAILING_X86_EXE", true, false,
          UninstallOfBoth(old) + installStart + Written(x64, "RIMKIT_PAYLOAD_X64") +
              Written(x86, "RIMKIT_FAILING_X86") + Info("Registered: " + x64) +
              Error("Unable to register: " + x86 + " with args: /s") + installEnd +
@@ -212,6 +238,7 @@ TEST_F(Operations, InstallThatDoesNotCompleteLeavesTheMachineAsItWas) {
             oldTool.Run(L"--install");
         }
         const ToolSandbox newTool(L"C:\\Ops\\New", test.exe);
+        const auto plant = test.planted64BitTool ? PlantRegsvr32InSystem32() : nullptr;
 
         const RunResult run = newTool.Run(L"--install");
 
