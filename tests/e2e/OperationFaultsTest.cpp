@@ -90,29 +90,6 @@ std::shared_ptr<void> HideRegsvr32() {
     });
 }
 
-// Puts the plant in the place of System32's regsvr32, which Wine is told to
-// prefer to its own, until the guard ends: a 64-bit regsvr32 that ends with
-// 0 and registers nothing.
-std::shared_ptr<void> PlantRegsvr32InSystem32() {
-    static const std::wstring tool = L"C:\\windows\\system32\\regsvr32.exe";
-    static const std::wstring overrides = L"HKCU\\Software\\Wine\\DllOverrides /v regsvr32.exe /f";
-    static const std::wstring reg = L"C:\\windows\\system32\\reg.exe";
-    if (!MoveFileW(tool.c_str(), (tool + L".real").c_str())) {
-        throw std::runtime_error("cannot move regsvr32 aside");
-    }
-    std::shared_ptr<void> plant(nullptr, [](void*) {
-        testsupport::RunProgram(reg, L"delete " + overrides);
-        DeleteFileW(tool.c_str());
-        DeleteFileW((tool + L".ran").c_str());
-        MoveFileW((tool + L".real").c_str(), tool.c_str());
-    });
-    if (!CopyFileW(testsupport::BuildPath("RIMKIT_PLANTED_PROGRAM").c_str(), tool.c_str(), TRUE) ||
-        testsupport::RunProgram(reg, L"add " + overrides + L" /d native,builtin").exitCode != 0) {
-        throw std::runtime_error("cannot plant regsvr32");
-    }
-    return plant;
-}
-
 // Holds a file open for reading and writing; others may only read or delete it.
 std::shared_ptr<void> HoldForWriting(const std::wstring& path) {
     return std::make_shared<Vexo::Platform::UniqueHandle>(
@@ -238,7 +215,7 @@ TEST_F(Operations, InstallThatDoesNotCompleteLeavesTheMachineAsItWas) {
             oldTool.Run(L"--install");
         }
         const ToolSandbox newTool(L"C:\\Ops\\New", test.exe);
-        const auto plant = test.planted64BitTool ? PlantRegsvr32InSystem32() : nullptr;
+        const auto plant = test.planted64BitTool ? testsupport::PlantRegsvr32InSystem32() : nullptr;
 
         const RunResult run = newTool.Run(L"--install");
 
