@@ -4,6 +4,7 @@
 #include "log/Log.h"
 #include "sdk/Install.h"
 #include "sdk/PendingDeletions.h"
+#include "sdk/Registrations.h"
 #include "sdk/Rollback.h"
 #include "sdk/RunJournal.h"
 #include "sdk/StatusReport.h"
@@ -18,12 +19,18 @@ void reportError(const Vexo::Error& error) {
     logError("%s\n", error.message.c_str());
 }
 
+// How a run that changed the machine ended, and whether its way back is
+// still needed: the machine is neither as it was nor as it is meant to be.
+struct Ending {
+    RunOutcome outcome;
+    bool keepWayBack;
+};
+
 // A fresh install starts from a machine without a registered SDK. It either
 // completes or leaves the machine as it found it: whatever stops it, the
-// installation that was there before comes back. True when the machine is
-// one or the other.
-bool InstallAfresh(const std::filesystem::path& path, PendingDeletions& pending,
-                   RecoveryState& state) {
+// installation that was there before comes back.
+Ending InstallAfresh(const std::filesystem::path& path, PendingDeletions& pending,
+                     RecoveryState& state) {
     try {
         Uninstall(pending).onError(reportError);
         Install(path, state.changes).onError(reportError);
@@ -31,7 +38,22 @@ bool InstallAfresh(const std::filesystem::path& path, PendingDeletions& pending,
         logError("%s\n", failure.what());
         state.changes.complete = false;
     }
-    return state.changes.complete || RollBack(state.changes, state.previous, pending);
+    if (state.changes.complete) {
+        return {RunOutcome::Succeeded, false};
+    }
+    const bool rolledBack = RollBack(state.changes, state.previous, pending);
+    return {RunOutcome::Failed, !rolledBack};
+}
+
+// Whoever goes by the registry finds the SDK gone only when no registration
+// names anything on disc: a registration left naming a file there, whatever
+// kept it (its regsvr32 failed or could not start, the file is not the
+// SDK's), fails the uninstall. One naming a file that is gone does not. The
+// way back of an earlier run that could not be undone stays.
+Ending UninstallAll(PendingDeletions& pending, const RunJournal& journal) {
+    Uninstall(pending).onError(reportError);
+    return {AnyRegistrationOnDisc() ? RunOutcome::Failed : RunOutcome::Succeeded,
+            journal.carriesEarlierRun()};
 }
 
 // Install and uninstall change the machine, so they run one at a time; what
@@ -39,43 +61,44 @@ bool InstallAfresh(const std::filesystem::path& path, PendingDeletions& pending,
 // that nothing the install registered goes with it. Their way back is kept
 // on disc until they have ended: a run that is stopped part way is undone
 // by the next one.
-void RunLockedChanges(const CommandLineOptions& options) {
+RunOutcome RunLockedChanges(const CommandLineOptions& options) {
     const auto lock = AcquireRunLock();
     if (!lock) {
-        return;
+        return RunOutcome::AnotherRunBusy;
     }
     PendingDeletions pending;
     auto journal = RunJournal::Open(pending);
     if (journal.hasError()) {
         reportError(journal.error());
-        return;
+        return RunOutcome::Failed;
     }
-    bool settled = false;
-    if (options.install) {
-        settled = InstallAfresh(options.path, pending, journal.value().state());
-    } else {
-        Uninstall(pending).onError(reportError);
-        settled = !journal.value().carriesEarlierRun();
-    }
-    journal.value().Close(!settled);
+    const Ending ending = options.install
+                              ? InstallAfresh(options.path, pending, journal.value().state())
+                              : UninstallAll(pending, journal.value());
+    journal.value().Close(ending.keepWayBack);
     pending.ScheduleForRestart();
+    return ending.outcome;
 }
 
-void RunOperations(const CommandLineOptions& options) {
+RunOutcome RunOperations(const CommandLineOptions& options) {
     if (options.install || options.uninstall) {
-        RunLockedChanges(options);
-    } else if (options.status) {
+        return RunLockedChanges(options);
+    }
+    if (options.status) {
         ReportStatus();
     }
+    return RunOutcome::Succeeded;
 }
 
 } // namespace
 
-void RunSelectedOperation(const CommandLineOptions& options) {
+RunOutcome RunSelectedOperation(const CommandLineOptions& options) {
     try {
-        RunOperations(options);
+        return RunOperations(options);
     } catch (const std::exception& failure) {
-        // Out of memory and the like: say so, and let the run end normally.
+        // Out of memory and the like: say so, and let the run end normally,
+        // as one that did not do its work.
         logError("%s\n", failure.what());
+        return RunOutcome::Failed;
     }
 }

@@ -5,13 +5,6 @@
 using Vexo::Platform::LockOutcome;
 using Vexo::Platform::NamedMutex;
 
-namespace {
-
-// Longer than any install or uninstall takes, even with slow regsvr32 runs.
-constexpr unsigned long runLockWaitMilliseconds = 5 * 60 * 1000;
-
-} // namespace
-
 std::optional<NamedMutex> AcquireRunLock() {
     auto lock = NamedMutex::Open(runLockName);
     LockOutcome outcome = lock ? lock->Lock(0) : LockOutcome::Failed;

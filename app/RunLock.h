@@ -9,6 +9,11 @@
 // half installation behind.
 inline constexpr wchar_t runLockName[] = L"Global\\Vexo.Rimkit.rimkit_manager.OneRunAtATime";
 
+// How long a run waits for another to finish: five minutes. Defined in a file
+// of its own, so that a build of the tool for tests can link a shorter wait;
+// the tool reads no setting for it.
+extern const unsigned long runLockWaitMilliseconds;
+
 // Takes the lock, waiting up to five minutes for another run to finish (and
 // saying so once). Nothing, with an Error line, when it cannot be had; the
 // caller then changes nothing.

@@ -60,17 +60,18 @@ int RunParsedCommandLine(const CommandLineOptions& options) {
 
     Vexo::Resources::ReadVersion().onValue(LogVersion);
 
+    RunOutcome outcome = RunOutcome::Succeeded;
     if (!options.helpText.empty()) {
         logInfo("\n%s\n", options.helpText.c_str());
     } else {
         if (options.logfile) {
             AttachLogFile();
         }
-        RunSelectedOperation(options);
+        outcome = RunSelectedOperation(options);
     }
 
     std::printf("Press any key to exit.\n");
     std::fflush(stdout);
     WaitForKeyPress();
-    return 0;
+    return static_cast<int>(outcome);
 }

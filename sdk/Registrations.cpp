@@ -3,6 +3,7 @@
 #include "core/Text.h"
 #include "log/Log.h"
 #include "platform/FullPath.h"
+#include "platform/PathPresence.h"
 #include "platform/Registry.h"
 #include "platform/ServerRegistration.h"
 #include "platform/Wow64Path.h"
@@ -17,6 +18,14 @@ bool Names(const std::optional<std::wstring>& registeredPath, const std::wstring
 bool RunFor(const FileEntry& entry, const wchar_t* arguments) {
     const SdkComponent* component = FindComponent(entry.path);
     return component != nullptr && RunRegsvr32(entry.path, arguments, component->bitness);
+}
+
+// regsvr32 ending with 0 is not enough: a server whose registration left its
+// view naming another file, or none, registered nothing of this install's.
+bool RegisterInItsView(const FileEntry& entry) {
+    const SdkComponent* component = FindComponent(entry.path);
+    return component != nullptr && RunRegsvr32(entry.path, registerArguments, component->bitness) &&
+           IsRegisteredIn(component->bitness, entry.path);
 }
 
 void LogFailure(const char* what, const std::wstring& path, const wchar_t* arguments) {
@@ -49,8 +58,24 @@ bool IsRegisteredIn(Vexo::Platform::Bitness view, const std::wstring& path) {
     return Names(RegisteredPath(view), path);
 }
 
+bool IsOnDisc(const std::wstring& path) {
+    using Vexo::Platform::PathPresence;
+    const PathPresence presence = Vexo::Platform::QueryPathPresence(path);
+    return presence == PathPresence::Present || presence == PathPresence::Unreadable;
+}
+
+bool AnyRegistrationOnDisc() {
+    for (const auto view : {Vexo::Platform::Bitness::Bits32, Vexo::Platform::Bitness::Bits64}) {
+        const auto path = RegisteredPath(view);
+        if (path && IsOnDisc(*path)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool RegisterFile(FileEntry& entry) {
-    if (RunFor(entry, registerArguments)) {
+    if (RegisterInItsView(entry)) {
         entry.marked = false;
         logInfo("Registered: %s\n", toNarrow(entry.path).c_str());
         return true;

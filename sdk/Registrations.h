@@ -20,10 +20,19 @@ std::optional<std::wstring> RegisteredPath(Vexo::Platform::Bitness view);
 // Whether that view's registration names the file at `path` now.
 bool IsRegisteredIn(Vexo::Platform::Bitness view, const std::wstring& path);
 
-// Has the regsvr32 of the SDK DLL's bitness register the file. Logs
-// "Registered: " or, at Error, "Unable to register: "; unmarks the entry
-// when it worked, so that it is not deleted at the end. A file that is not
-// one of the SDK's DLLs is not handed to regsvr32 and counts as failed.
+// Whether what a registration names is there, as the status report tells it:
+// something is at `path`, even if this process may not look at it; a place
+// that cannot be reached now counts as not there.
+bool IsOnDisc(const std::wstring& path);
+
+// Whether the registration of either view names something on disc.
+bool AnyRegistrationOnDisc();
+
+// Has the regsvr32 of the SDK DLL's bitness register the file. It worked
+// only when regsvr32 ended with 0 and the registration of its view names the
+// file now. Logs "Registered: " or, at Error, "Unable to register: "; unmarks
+// the entry when it worked, so that it is not deleted at the end. A file that
+// is not one of the SDK's DLLs is not handed to regsvr32 and counts as failed.
 bool RegisterFile(FileEntry& entry);
 
 // Logs, at Error, that the file could not be registered.

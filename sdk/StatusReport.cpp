@@ -3,10 +3,10 @@
 #include "core/Text.h"
 #include "log/Log.h"
 #include "platform/KnownFolders.h"
-#include "platform/PathPresence.h"
 #include "platform/Registry.h"
 #include "platform/Wow64Path.h"
 #include "sdk/ComponentTable.h"
+#include "sdk/Registrations.h"
 #include "sdk/RunJournal.h"
 
 namespace {
@@ -21,14 +21,6 @@ void LogLegend() {
     logInfo("Installed: Entry found in the registry and file found on disc.\n");
     logInfo("Not installed: No entry found in the registry.\n");
     logInfo("Not found: Entry found in the registry but file not found on disc.\n");
-}
-
-// A file that is there but may not be looked at is still installed; one that
-// cannot be reached now is, for the user, not found on disc.
-bool IsOnDisc(const std::wstring& path) {
-    using Vexo::Platform::PathPresence;
-    const PathPresence presence = Vexo::Platform::QueryPathPresence(path);
-    return presence == PathPresence::Present || presence == PathPresence::Unreadable;
 }
 
 } // namespace

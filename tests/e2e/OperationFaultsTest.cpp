@@ -128,16 +128,17 @@ TEST_F(Operations, DllHeldOpenIsRegisteredOnlyWhenItIsThisVersionsOwn) {
                               Warning("Could not write: " + held + " unable to extract file.");
     const struct {
         const char* file;
+        std::uint32_t exitCode;
         std::string log;
     } cases[] = {
-        {"RIMKIT_PAYLOAD_X64",
+        {"RIMKIT_PAYLOAD_X64", succeeded,
          start +
              Info("Adding " + held +
                   " to the register list so that something will be registered.") +
              Written(x86, "RIMKIT_PAYLOAD_X86") + Info("Registered: " + held) +
              Info("Registered: " + x86) + Info("Uninitialize COM") + Info("Exiting install") +
              prompt},
-        {"RIMKIT_PLANTED_LIBRARY",
+        {"RIMKIT_PLANTED_LIBRARY", installFailed,
          start + Error("Not registered, not this version's DLL: " + held) +
              Written(x86, "RIMKIT_PAYLOAD_X86") + Info("Registered: " + x86) +
              Info("Uninitialize COM") + Info("Exiting install") +
@@ -152,7 +153,7 @@ TEST_F(Operations, DllHeldOpenIsRegisteredOnlyWhenItIsThisVersionsOwn) {
         {
             const auto holder = HoldOpen(heldPath);
             ASSERT_TRUE(holder.valid());
-            EXPECT_EQ(Run(L"--install"), test.log);
+            EXPECT_EQ(Run(L"--install", L"", test.exitCode), test.log);
         }
         EXPECT_EQ(ReadFileBytes(heldPath), PayloadBytes(test.file));
         EXPECT_FALSE(testsupport::PathExists(heldPath + L".ran")) << "the planted DLL was loaded";
@@ -192,22 +193,28 @@ TEST_F(Operations, InstallThatDoesNotCompleteLeavesTheMachineAsItWas) {
                Error("Unable to register: " + x64 + " with args: /s") + Info("Registered: " + x86) +
                installEnd + Info("Unregistered: " + x86);
     };
+    const auto cleanMachineWhose64BitDllFails = [&](const char* payload64) {
+        return UninstallOfNothing() + installStart + Written(x64, payload64) +
+               Written(x86, "RIMKIT_PAYLOAD_X86") +
+               Error("Unable to register: " + x64 + " with args: /s") + Info("Registered: " + x86) +
+               installEnd + Info("Unregistered: " + x86) + Info("Deleted: " + x64) +
+               Info("Deleted: " + x86) + complete;
+    };
     const struct {
         const char* exe;
         std::wstring installedFrom; // an installation there first, in Old or Shared
         std::wstring arguments;
         std::string log;
-        std::wstring gone;          // nothing of it is left
-        std::wstring named64 = L""; // what the 64-bit view names at the end, when not as before
+        std::wstring gone;             // nothing of it is left
+        std::wstring named64 = L"";    // what the 64-bit view names at the end, when not as before
+        bool planted64BitTool = false; // System32's regsvr32 ends with 0 and registers nothing
     } cases[] = {
         // A clean machine whose new 64-bit DLL fails to register.
         {"RIMKIT_MANAGER_FAILING_X64_EXE", L"", L"--install",
-         UninstallOfNothing() + installStart + Written(x64, "RIMKIT_FAILING_X64") +
-             Written(x86, "RIMKIT_PAYLOAD_X86") +
-             Error("Unable to register: " + x64 + " with args: /s") + Info("Registered: " + x86) +
-             installEnd + Info("Unregistered: " + x86) + Info("Deleted: " + x64) +
-             Info("Deleted: " + x86) + complete,
-         folder},
+         cleanMachineWhose64BitDllFails("RIMKIT_FAILING_X64"), folder},
+        // The same when System32's regsvr32 ends with 0 but registers nothing.
+        {"RIMKIT_MANAGER_EXE", L"", L"--install",
+         cleanMachineWhose64BitDllFails("RIMKIT_PAYLOAD_X64"), folder, L"", true},
         // A tool without the 32-bit DLL installs half an SDK: not at all.
         {"RIMKIT_MANAGER_X64_ONLY_EXE", L"", L"--install",
          UninstallOfNothing() + installStart + Written(x64, "RIMKIT_PAYLOAD_X64") +
@@ -267,10 +274,11 @@ TEST_F(Operations, InstallThatDoesNotCompleteLeavesTheMachineAsItWas) {
             oldTool.Run(L"--install --path " + test.installedFrom);
         }
         const ToolSandbox newTool(L"C:\\Ops\\New", test.exe);
+        const auto plant = test.planted64BitTool ? testsupport::PlantRegsvr32InSystem32() : nullptr;
 
         const RunResult run = newTool.Run(test.arguments);
 
-        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(run.exitCode, installFailed);
         EXPECT_EQ(run.output, versionLines + test.log + prompt) << test.exe;
         if (!test.gone.empty()) {
             EXPECT_FALSE(testsupport::PathExists(test.gone)) << test.exe;
@@ -295,22 +303,42 @@ TEST_F(Operations, InstallThatDoesNotCompleteLeavesTheMachineAsItWas) {
     }
 }
 
-TEST_F(Operations, RegisteredFileThatIsGoneCannotBeUnregistered) {
-    Run(L"--install");
+// An uninstall fails while a registration it could not remove names a file
+// that is there, and not for one whose file is gone.
+TEST_F(Operations, RegisteredFileThatCannotBeUnregisteredFailsTheUninstallWhileItIsThere) {
     const std::wstring x64 = Join(versionFolder, x64Name);
     const std::wstring x86 = Join(versionFolder, x86Name);
-    ASSERT_TRUE(fs::remove(x64));
-
-    EXPECT_EQ(Run(L"--uninstall"),
-              versionLines + Info("Starting uninstall") + Info("Initialize COM") +
-                  Info("Unregistered: " + Narrow(x86)) +
-                  Error("Unable to unregister: " + Narrow(x64) + " with args: /s /u") +
-                  Info("Deleted: " + Narrow(x86)) + Info("Uninitialize COM") +
-                  Info("Exiting uninstall") + prompt);
-    EXPECT_FALSE(testsupport::PathExists(versionFolder)); // left empty, so removed
-    EXPECT_FALSE(ReadDefaultString(RegistryView::Bits32, testsupport::sdkServerBinaryKey));
-    // regsvr32 could not load the missing DLL, so its registration stays.
-    EXPECT_EQ(ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey), x64);
+    const std::string cannot64 =
+        Error("Unable to unregister: " + Narrow(x64) + " with args: /s /u");
+    const struct {
+        std::function<std::shared_ptr<void>()> disturb;
+        std::uint32_t exitCode;
+        std::string lines;
+    } cases[] = {
+        // regsvr32 cannot load the missing DLL, so its registration stays.
+        {[&x64] {
+             fs::remove(x64);
+             return std::shared_ptr<void>();
+         },
+         succeeded,
+         Info("Unregistered: " + Narrow(x86)) + cannot64 + Info("Deleted: " + Narrow(x86))},
+        {HideRegsvr32, installFailed,
+         Error("Unable to unregister: " + Narrow(x86) + " with args: /s /u") + cannot64},
+    };
+    for (const auto& test : cases) {
+        Run(L"--install");
+        const auto disturbance = test.disturb();
+        EXPECT_EQ(Run(L"--uninstall", L"", test.exitCode),
+                  versionLines + Info("Starting uninstall") + Info("Initialize COM") + test.lines +
+                      Info("Uninitialize COM") + Info("Exiting uninstall") + prompt);
+        EXPECT_EQ(ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey), x64);
+        if (test.exitCode == succeeded) {
+            EXPECT_FALSE(testsupport::PathExists(versionFolder)); // left empty, so removed
+            EXPECT_FALSE(ReadDefaultString(RegistryView::Bits32, testsupport::sdkServerBinaryKey));
+        } else {
+            ExpectInstalledIn(versionFolder);
+        }
+    }
 }
 
 TEST_F(Operations, RegistrationsInTwoFoldersAreRemovedButNeitherFolderIs) {
@@ -337,7 +365,7 @@ TEST_F(Operations, InstallFolderThatCannotBeCreatedIsAnErrorAndTheRunEndsNormall
     testsupport::WriteFileBytes(blocker, "a file where the folder should be");
 
     EXPECT_EQ(
-        Run(L"--install --path " + blocker),
+        Run(L"--install --path " + blocker, L"", installFailed),
         versionLines + UninstallOfNothing() + Info("Starting install") + Info("Initialize COM") +
             FolderLinesDefaultingToBase(blocker) + Info("Uninitialize COM") +
             Info("Exiting install") + Error("Failed to create folder: " + Narrow(blocker)) +
@@ -452,7 +480,7 @@ TEST_F(Operations, ReinstallWhoseRegistrationFailsKeepsTheRegisteredDlls) {
     for (const auto& test : cases) {
         Run(test.arguments, work);
         const auto disturbance = test.disturb();
-        EXPECT_EQ(Run(test.arguments, work), test.log);
+        EXPECT_EQ(Run(test.arguments, work, installFailed), test.log);
         ExpectInstalledIn(test.folder);
         EXPECT_EQ(Run(L"--status"),
                   StatusOf("Installed at: " + Narrow(Join(test.folder, x86Name)),
@@ -560,20 +588,23 @@ TEST_F(Operations, UninstallLeavesAloneWhatIsNotAnSdkFile) {
     };
     const std::string none32 = Info("Found: Rimkit 32bit DLL not installed.");
     const std::string none64 = Info("Found: Rimkit  64bit DLL not installed.");
+    // A registration left naming something that is there fails the uninstall,
+    // whoever's it is; one naming nothing there does not.
     const struct {
         std::wstring registered32, registered64;
         std::string lines;
         std::wstring kept; // still there afterwards, and still registered
+        std::uint32_t exitCode;
     } cases[] = {
-        {L"", system, none32 + leftAlone(system), system},
-        {folder, L"", none64 + leftAlone(folder), folder},
+        {L"", system, none32 + leftAlone(system), system, installFailed},
+        {folder, L"", none64 + leftAlone(folder), folder, installFailed},
         {relative, L"",
          none64 + Error("Unable to unregister: " + Narrow(relative) + " with args: /s /u"),
-         data + L"\\Work\\tools"},
+         data + L"\\Work\\tools", succeeded},
         {sameOtherCase, same,
          Info("Unregistered: " + Narrow(sameOtherCase)) +
              Warning("Not deleted, still registered: " + Narrow(sameOtherCase)),
-         same},
+         same, installFailed},
     };
     for (const auto& test : cases) {
         RemoveRegistrations();
@@ -592,7 +623,7 @@ TEST_F(Operations, UninstallLeavesAloneWhatIsNotAnSdkFile) {
             RegisterCopy("RIMKIT_STANDIN_X64", same);
         }
 
-        EXPECT_EQ(Run(L"-u", data + L"\\Work"),
+        EXPECT_EQ(Run(L"-u", data + L"\\Work", test.exitCode),
                   versionLines + Info("Starting uninstall") + Info("Initialize COM") + test.lines +
                       Info("Uninitialize COM") + Info("Exiting uninstall") + prompt);
         EXPECT_TRUE(testsupport::PathExists(system));
@@ -776,7 +807,7 @@ TEST_F(Operations, DllAndItsFolderStayHeldUntilTheirRegsvr32HasEnded) {
 TEST_F(Operations, NothingIsWrittenIntoTheWindowsFolder) {
     const std::wstring typed = L"C:\\windows\\Rimkit";
     const std::string folder = Narrow(Join(typed, L"9_1_1"));
-    EXPECT_EQ(Run(L"--install --path " + typed),
+    EXPECT_EQ(Run(L"--install --path " + typed, L"", installFailed),
               versionLines + UninstallOfNothing() + Info("Starting install") +
                   Info("Initialize COM") + NewVersionFolder(typed, typed) +
                   Warning("Could not write: " + folder + "\\" + Narrow(x64Name) +
@@ -789,4 +820,25 @@ TEST_F(Operations, NothingIsWrittenIntoTheWindowsFolder) {
                   prompt);
     EXPECT_FALSE(testsupport::PathExists(typed));
     ExpectNothingRegistered();
+}
+
+// A run that gives up waiting changes nothing and asks to be run again; the
+// tool's variant for this test waits two seconds.
+TEST_F(Operations, RunThatGivesUpWaitingChangesNothing) {
+    Run(L"--install");
+    const ToolSandbox shortWait(L"C:\\Ops\\Short wait", "RIMKIT_MANAGER_SHORT_LOCK_WAIT_EXE");
+    Vexo::Platform::UniqueHandle lock(CreateMutexW(nullptr, FALSE, runLockName));
+    ASSERT_EQ(WaitForSingleObject(lock.get(), 0), WAIT_OBJECT_0);
+    for (const auto* arguments : {L"--install", L"--uninstall"}) {
+        const RunResult run = shortWait.Run(arguments);
+        EXPECT_EQ(run.exitCode, anotherRunBusy);
+        EXPECT_EQ(run.output,
+                  versionLines + waiting +
+                      Error("Another run of rimkit_manager is still busy; nothing was changed.") +
+                      prompt);
+        ExpectInstalledIn(versionFolder);
+        EXPECT_EQ(DllsIn(versionFolder), (std::vector<std::wstring>{x64Name, x86Name}));
+        EXPECT_FALSE(testsupport::PathExists(shortWait.folder() + L"\\9_1_1"));
+    }
+    ReleaseMutex(lock.get());
 }

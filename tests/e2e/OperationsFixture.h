@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -42,6 +43,11 @@ inline std::string Scheduled(const std::wstring& path) {
     return Warning("Scheduled for deletion at the next restart: " + toNarrow(path));
 }
 inline const std::string waiting = Info("Waiting for another run of rimkit_manager to finish.");
+
+// Exit codes, the full 32 bits that a Windows caller sees.
+inline constexpr std::uint32_t succeeded = 0;
+inline constexpr std::uint32_t installFailed = 1603;
+inline constexpr std::uint32_t anotherRunBusy = 1618;
 inline std::string Narrow(const std::wstring& text) {
     return toNarrow(text);
 }
@@ -145,10 +151,11 @@ protected:
         EXPECT_FALSE(testsupport::PathExists(RecoveryFolder()));
     }
 
-    std::string Run(const std::wstring& arguments, const std::wstring& workingFolder = L"") const {
+    std::string Run(const std::wstring& arguments, const std::wstring& workingFolder = L"",
+                    std::uint32_t exitCode = succeeded) const {
         const RunResult run = tool.Run(arguments, workingFolder);
         EXPECT_FALSE(run.timedOut);
-        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(run.exitCode, exitCode) << Narrow(arguments);
         return run.output;
     }
 

@@ -139,6 +139,15 @@ TEST_F(Operations, DeploymentLinesOfTheReadmeMeetItsDetectionRule) {
     ASSERT_EQ(guide.keysAndValues.size(), 2u);
     testsupport::RemoveTree(ProgramFiles() + L"\\Rimkit");
 
+    // A payload whose 32-bit registration fails: rolled back, and the
+    // deployment system is told so.
+    const RunResult failed =
+        ToolSandbox(L"C:\\Ops\\Failing", "RIMKIT_MANAGER_FAILING_X86_EXE").Run(guide.install);
+    EXPECT_EQ(failed.exitCode, installFailed);
+    EXPECT_NE(failed.output.find(Error("Install failed; rolling back.")), std::string::npos);
+    ExpectNothingRegistered();
+    EXPECT_FALSE(testsupport::PathExists(ProgramFiles() + L"\\Rimkit\\9_1_1"));
+
     const std::string output = Run(guide.install);
     for (const auto& [key, value] : guide.keysAndValues) {
         EXPECT_EQ(ReadDefaultString(RegistryView::Bits64, key), value);

@@ -140,17 +140,7 @@ TEST(Regsvr32, System32sNeverGetsA32BitDll) {
         GTEST_SKIP() << "32-bit processes cannot run: " << Why32BitCannotRun();
     }
     const std::wstring tool = L"C:\\windows\\system32\\regsvr32.exe";
-    const std::wstring reg = L"C:\\windows\\system32\\reg.exe";
-    const std::wstring overrides = L"HKCU\\Software\\Wine\\DllOverrides /v regsvr32.exe /f";
-    ASSERT_TRUE(MoveFileW(tool.c_str(), (tool + L".real").c_str()));
-    const OnExit restore([&] {
-        RunProgram(reg, L"delete " + overrides);
-        DeleteFileW(tool.c_str());
-        DeleteFileW((tool + L".ran").c_str());
-        MoveFileW((tool + L".real").c_str(), tool.c_str());
-    });
-    ASSERT_TRUE(CopyFileW(BuildPath("RIMKIT_PLANTED_PROGRAM").c_str(), tool.c_str(), TRUE));
-    ASSERT_EQ(RunProgram(reg, L"add " + overrides + L" /d native,builtin").exitCode, 0u);
+    const auto plant = PlantRegsvr32InSystem32();
     std::filesystem::create_directories(folder);
     const std::wstring x86 = folder + L"\\x86.dll";
     const std::wstring x64 = folder + L"\\x64.dll";

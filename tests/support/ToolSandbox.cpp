@@ -128,6 +128,26 @@ RunResult ToolSandbox::Run(const std::wstring& arguments, const std::wstring& wo
     return RunProgram(exePath(), arguments, 300, workingFolder, meanwhile);
 }
 
+std::shared_ptr<void> PlantRegsvr32InSystem32() {
+    static const std::wstring tool = L"C:\\windows\\system32\\regsvr32.exe";
+    static const std::wstring overrides = L"HKCU\\Software\\Wine\\DllOverrides /v regsvr32.exe /f";
+    static const std::wstring reg = L"C:\\windows\\system32\\reg.exe";
+    if (!MoveFileW(tool.c_str(), (tool + L".real").c_str())) {
+        throw std::runtime_error("cannot move regsvr32 aside");
+    }
+    std::shared_ptr<void> plant(nullptr, [](void*) {
+        RunProgram(reg, L"delete " + overrides);
+        DeleteFileW(tool.c_str());
+        DeleteFileW((tool + L".ran").c_str());
+        MoveFileW((tool + L".real").c_str(), tool.c_str());
+    });
+    if (!CopyFileW(BuildPath("RIMKIT_PLANTED_PROGRAM").c_str(), tool.c_str(), TRUE) ||
+        RunProgram(reg, L"add " + overrides + L" /d native,builtin").exitCode != 0) {
+        throw std::runtime_error("cannot plant regsvr32");
+    }
+    return plant;
+}
+
 void RemoveTree(const std::wstring& folder) {
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);

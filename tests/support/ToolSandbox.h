@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace testsupport {
@@ -36,6 +37,12 @@ public:
 private:
     std::wstring m_folder;
 };
+
+// Puts the planted program (RIMKIT_PLANTED_PROGRAM) in the place of System32's
+// regsvr32, with Wine told to prefer it to its own, until the guard ends: a
+// 64-bit regsvr32 that ends with 0, registers nothing and writes its command
+// line into "regsvr32.exe.ran" beside itself. Throws when it cannot.
+std::shared_ptr<void> PlantRegsvr32InSystem32();
 
 // Removes a folder and everything in it; a missing folder is fine.
 void RemoveTree(const std::wstring& folder);
