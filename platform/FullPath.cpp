@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace Vexo::Platform {
 
 std::wstring FullPath(const std::wstring& path) {
@@ -24,6 +26,11 @@ std::wstring FullPath(const std::wstring& path) {
 // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the comparison is symmetric.
 bool SameFileOnDisc(const std::wstring& left, const std::wstring& right) {
     return SameFile(FullPath(left), FullPath(right));
+}
+
+bool AnySameFileOnDisc(const std::vector<std::wstring>& paths, const std::wstring& path) {
+    return std::any_of(paths.begin(), paths.end(),
+                       [&path](const std::wstring& known) { return SameFileOnDisc(known, path); });
 }
 
 } // namespace Vexo::Platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace Vexo::Platform {
 
@@ -13,5 +14,8 @@ std::wstring FullPath(const std::wstring& path);
 // Whether two paths name the same file on disc: both taken as full paths and
 // compared by the Windows rules, letters without regard to case.
 bool SameFileOnDisc(const std::wstring& left, const std::wstring& right);
+
+// Whether any of `paths` names the same file on disc as `path`.
+bool AnySameFileOnDisc(const std::vector<std::wstring>& paths, const std::wstring& path);
 
 } // namespace Vexo::Platform

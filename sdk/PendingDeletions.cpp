@@ -7,7 +7,6 @@
 #include "platform/PathPresence.h"
 #include "sdk/Registrations.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -16,16 +15,10 @@ namespace {
 
 using Vexo::Platform::FullPath;
 
-bool Contains(const std::vector<std::wstring>& paths, const std::wstring& path) {
-    return std::any_of(paths.begin(), paths.end(), [&path](const std::wstring& known) {
-        return Vexo::Platform::SameFileOnDisc(known, path);
-    });
-}
-
 void AddOnce(std::vector<std::wstring>& paths, const std::wstring& path) {
     // A registry path may carry a NUL; only the text before it names anything.
     const std::wstring text(path.c_str());
-    if (!Contains(paths, text)) {
+    if (!Vexo::Platform::AnySameFileOnDisc(paths, text)) {
         paths.push_back(text);
     }
 }
@@ -35,7 +28,7 @@ bool EmptyOnceGone(const std::wstring& folder, const std::vector<std::wstring>& 
     std::error_code error;
     std::filesystem::directory_iterator entries(FullPath(folder), error);
     for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
-        if (!Contains(scheduled, entries->path().wstring())) {
+        if (!Vexo::Platform::AnySameFileOnDisc(scheduled, entries->path().wstring())) {
             return false;
         }
     }

@@ -23,9 +23,8 @@ bool RunFor(const FileEntry& entry, const wchar_t* arguments) {
 // regsvr32 ending with 0 is not enough: a server whose registration left its
 // view naming another file, or none, registered nothing of this install's.
 bool RegisterInItsView(const FileEntry& entry) {
-    const SdkComponent* component = FindComponent(entry.path);
-    return component != nullptr && RunRegsvr32(entry.path, registerArguments, component->bitness) &&
-           IsRegisteredIn(component->bitness, entry.path);
+    return RunFor(entry, registerArguments) &&
+           IsRegisteredIn(FindComponent(entry.path)->bitness, entry.path);
 }
 
 void LogFailure(const char* what, const std::wstring& path, const wchar_t* arguments) {
@@ -56,6 +55,14 @@ std::optional<std::wstring> RegisteredPath(Vexo::Platform::Bitness view) {
 
 bool IsRegisteredIn(Vexo::Platform::Bitness view, const std::wstring& path) {
     return Names(RegisteredPath(view), path);
+}
+
+bool KeptWhileRegistered(const std::wstring& path) {
+    if (!IsRegistered(path)) {
+        return false;
+    }
+    logWarning("Not deleted, still registered: %s\n", toNarrow(path).c_str());
+    return true;
 }
 
 bool IsOnDisc(const std::wstring& path) {

@@ -23,14 +23,8 @@ constexpr std::array<Bitness, 2> bothViews = {Bitness::Bits32, Bitness::Bits64};
 
 using Paths = std::vector<std::wstring>;
 
-bool Lists(const Paths& paths, const std::wstring& path) {
-    return std::any_of(paths.begin(), paths.end(), [&path](const std::wstring& known) {
-        return Vexo::Platform::SameFileOnDisc(known, path);
-    });
-}
-
 void AddOnce(Paths& paths, const std::wstring& path) {
-    if (!Lists(paths, path)) {
+    if (!Vexo::Platform::AnySameFileOnDisc(paths, path)) {
         paths.push_back(path);
     }
 }
@@ -59,7 +53,8 @@ void UnregisterNewFiles(const InstallChanges& changes, const PreviousInstallatio
         }
     }
     for (const auto& path : candidates) {
-        if ((Lists(changes.registered, path) && IsRegistered(path)) || NewlyNamed(previous, path)) {
+        if ((Vexo::Platform::AnySameFileOnDisc(changes.registered, path) && IsRegistered(path)) ||
+            NewlyNamed(previous, path)) {
             FileEntry entry{path, false, false};
             UnregisterFile(entry);
         }
@@ -83,9 +78,7 @@ Paths DeleteNewFiles(const InstallChanges& changes, const PreviousInstallation& 
         if (!Vexo::Platform::IsPresent(path)) {
             continue;
         }
-        if (IsRegistered(path)) {
-            logWarning("Not deleted, still registered: %s\n", toNarrow(path).c_str());
-        } else {
+        if (!KeptWhileRegistered(path)) {
             for (const auto& outcome : DeleteMarkedFiles({FileEntry{path, true, false}})) {
                 if (!outcome.deleted) {
                     pending.AddFile(outcome.path);

@@ -38,8 +38,7 @@ void KeepWhatIsNotOursToDelete(FileList& fileList) {
         if (Vexo::Platform::IsInWindowsFolder(entry.path)) {
             logWarning("Not deleted, in the Windows folder: %s\n", toNarrow(entry.path).c_str());
             entry.marked = false;
-        } else if (IsRegistered(entry.path)) {
-            logWarning("Not deleted, still registered: %s\n", toNarrow(entry.path).c_str());
+        } else if (KeptWhileRegistered(entry.path)) {
             entry.marked = false;
         }
     }
