@@ -4,9 +4,9 @@
 #include "log/Log.h"
 #include "sdk/Install.h"
 #include "sdk/PendingDeletions.h"
+#include "sdk/RecordedRun.h"
 #include "sdk/Registrations.h"
 #include "sdk/Rollback.h"
-#include "sdk/RunJournal.h"
 #include "sdk/StatusReport.h"
 #include "sdk/Uninstall.h"
 
@@ -19,64 +19,69 @@ void reportError(const Vexo::Error& error) {
     logError("%s\n", error.message.c_str());
 }
 
-// How a run that changed the machine ended, and whether its way back is
-// still needed: the machine is neither as it was nor as it is meant to be.
+// How a run that changed the machine ended, and what becomes of its record.
 struct Ending {
     RunOutcome outcome;
-    bool keepWayBack;
+    RecordAtEnd record;
 };
 
-// A fresh install starts from a machine without a registered SDK. It either
-// completes or leaves the machine as it found it: whatever stops it, the
-// installation that was there before comes back.
-Ending InstallAfresh(const std::filesystem::path& path, PendingDeletions& pending,
-                     RecoveryState& state) {
+// The install: the installation there is replaced by this version's, which
+// starts from a machine without a registered SDK. It either completes or
+// leaves the machine as it found it: whatever stops it, the installation
+// that was there before comes back.
+Ending ReplaceInstallation(const std::filesystem::path& path, PendingDeletions& pending,
+                           RecoveryRecord& record) {
     try {
         Uninstall(pending).onError(reportError);
-        Install(path, state.changes).onError(reportError);
+        Install(path, record.previous, record.changes, pending).onError(reportError);
     } catch (const std::exception& failure) {
         logError("%s\n", failure.what());
-        state.changes.complete = false;
+        record.changes.complete = false;
     }
-    if (state.changes.complete) {
-        return {RunOutcome::Succeeded, false};
+    if (record.changes.complete) {
+        return {RunOutcome::Succeeded, RecordAtEnd::Remove};
     }
-    const bool rolledBack = RollBack(state.changes, state.previous, pending);
-    return {RunOutcome::Failed, !rolledBack};
+    const bool rolledBack = RollBack(record.changes, record.previous, pending);
+    return {RunOutcome::Failed, rolledBack ? RecordAtEnd::Remove : RecordAtEnd::KeepWayBack};
 }
 
 // Whoever goes by the registry finds the SDK gone only when no registration
 // names anything on disc: a registration left naming a file there, whatever
 // kept it (its regsvr32 failed or could not start, the file is not the
-// SDK's), fails the uninstall. One naming a file that is gone does not. The
-// way back of an earlier run that could not be undone stays.
-Ending UninstallAll(PendingDeletions& pending, const RunJournal& journal) {
+// SDK's), fails the uninstall. One naming a file that is gone does not. An
+// uninstall that succeeds makes an earlier run's way back pointless; one
+// that fails keeps it.
+Ending UninstallAll(PendingDeletions& pending, const RecordedRun& run) {
     Uninstall(pending).onError(reportError);
-    return {AnyRegistrationOnDisc() ? RunOutcome::Failed : RunOutcome::Succeeded,
-            journal.carriesEarlierRun()};
+    if (!AnyRegistrationOnDisc()) {
+        return {RunOutcome::Succeeded, RecordAtEnd::Remove};
+    }
+    return {RunOutcome::Failed,
+            run.continuesEarlierRun() ? RecordAtEnd::KeepWayBack : RecordAtEnd::Remove};
 }
 
 // Install and uninstall change the machine, so they run one at a time; what
 // they could not delete is left to the next restart once both are done, so
 // that nothing the install registered goes with it. Their way back is kept
-// on disc until they have ended: a run that is stopped part way is undone
-// by the next one.
+// on disc until they have ended, and the restart's deletions reach the disc
+// before it goes: a run that is stopped part way is undone by the next one.
 RunOutcome RunLockedChanges(const CommandLineOptions& options) {
-    const auto lock = AcquireRunLock();
-    if (!lock) {
-        return RunOutcome::AnotherRunBusy;
+    const RunLock lock = AcquireRunLock();
+    if (!lock.held) {
+        return lock.otherwise;
     }
     PendingDeletions pending;
-    auto journal = RunJournal::Open(pending);
-    if (journal.hasError()) {
-        reportError(journal.error());
+    auto run = RecordedRun::Begin(pending);
+    if (run.hasError()) {
+        reportError(run.error());
+        pending.ScheduleForRestart();
         return RunOutcome::Failed;
     }
     const Ending ending = options.install
-                              ? InstallAfresh(options.path, pending, journal.value().state())
-                              : UninstallAll(pending, journal.value());
-    journal.value().Close(ending.keepWayBack);
+                              ? ReplaceInstallation(options.path, pending, run.value().record())
+                              : UninstallAll(pending, run.value());
     pending.ScheduleForRestart();
+    run.value().End(ending.record);
     return ending.outcome;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/RunOutcome.h"
 #include "platform/NamedMutex.h"
 
 #include <optional>
@@ -14,7 +15,14 @@ inline constexpr wchar_t runLockName[] = L"Global\\Vexo.Rimkit.rimkit_manager.On
 // the tool reads no setting for it.
 extern const unsigned long runLockWaitMilliseconds;
 
+// The lock, or how the run ends without it: another run kept it past the
+// wait (AnotherRunBusy), or the system refused it (Failed). Either is logged
+// at Error; the caller then changes nothing.
+struct RunLock {
+    std::optional<Vexo::Platform::NamedMutex> held;
+    RunOutcome otherwise = RunOutcome::Failed;
+};
+
 // Takes the lock, waiting up to five minutes for another run to finish (and
-// saying so once). Nothing, with an Error line, when it cannot be had; the
-// caller then changes nothing.
-std::optional<Vexo::Platform::NamedMutex> AcquireRunLock();
+// saying so once).
+RunLock AcquireRunLock();

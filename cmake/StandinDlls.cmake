@@ -13,6 +13,7 @@ set(RIMKIT_STANDIN_X64 ${CMAKE_BINARY_DIR}/standin_dll/vexo_steering_wheel_x64.d
 set(RIMKIT_FAILING_X64 ${CMAKE_BINARY_DIR}/standin_dll/failing_server_x64.dll)
 set(RIMKIT_HANGING_X64 ${CMAKE_BINARY_DIR}/standin_dll/hanging_server_x64.dll)
 set(RIMKIT_SLOW_X64 ${CMAKE_BINARY_DIR}/standin_dll/slow_server_x64.dll)
+set(RIMKIT_OTHER_X64 ${CMAKE_BINARY_DIR}/standin_dll/other_server_x64.dll)
 set(RIMKIT_HALF_X64 ${CMAKE_BINARY_DIR}/standin_dll/half_server_x64.dll)
 set(RIMKIT_STICKY_X64 ${CMAKE_BINARY_DIR}/standin_dll/sticky_server_x64.dll)
 
@@ -32,4 +33,5 @@ ExternalProject_Add(standin_dll_x86
 
 add_custom_target(rimkit_standin_dlls DEPENDS
     standin_dll_x64 standin_dll_failing_x64 standin_dll_hanging_x64 standin_dll_slow_x64
+    standin_dll_other_x64
     standin_dll_half_x64 standin_dll_sticky_x64 standin_dll_x86)

@@ -8,8 +8,8 @@ namespace Vexo::Log {
 
 namespace {
 
-Vexo::Platform::NewFile CreateOrThrow(const std::wstring& path) {
-    auto created = Vexo::Platform::NewFile::Create(path);
+Vexo::Platform::FreshFile CreateOrThrow(const std::wstring& path) {
+    auto created = Vexo::Platform::CreateNewFile(path);
     if (created.hasError()) {
         throw std::runtime_error("Error: Failed to open " + toNarrow(path) + "\n");
     }
@@ -29,7 +29,7 @@ void FileSink::write(LogLevel level, const std::string& message) {
         bytes += c;
     }
     // A log that cannot be written has nowhere to report that.
-    file.append(bytes);
+    file.Append(bytes);
 }
 
 } // namespace Vexo::Log

@@ -22,7 +22,7 @@ public:
 
 private:
     std::wstring path;
-    Vexo::Platform::NewFile file;
+    Vexo::Platform::FreshFile file;
 };
 
 } // namespace Vexo::Log

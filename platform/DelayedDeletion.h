@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>
 #include <string>
 
 namespace Vexo::Platform {
@@ -10,13 +9,11 @@ namespace Vexo::Platform {
 // when the deletion was recorded; recording needs administrator rights.
 bool DeleteAtRestart(const std::wstring& path);
 
-// Renames the file at `path` (used up to its first NUL) to a new name in the
-// same folder, so that its own name is free at once even while a program
-// still has the file loaded. The new path, or nothing when it cannot be
-// renamed (someone holds it without allowing that).
-std::optional<std::wstring> MoveAside(const std::wstring& path);
-
-// Whether `name` is a name that MoveAside gives a file named `original`.
-bool IsMovedAsideName(const std::wstring& name, const std::wstring& original);
+// Renames the file at `path` (used up to its first NUL) to `aside`, a fresh
+// name in the same folder (FreshName, kind "old"), so that its own name is
+// free at once even while a program still has the file loaded. False when
+// it cannot be renamed (someone holds it without allowing that, or the name
+// is taken: a name someone else took stays theirs).
+bool MoveAside(const std::wstring& path, const std::wstring& aside);
 
 } // namespace Vexo::Platform

@@ -1,29 +1,29 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
+#include <string>
 #include <vector>
 
 namespace Vexo::Platform {
 
 enum class WriteOutcome {
-    Written,   // every byte is in the file and the file is closed
-    NotOpened, // the file could not be created or opened for writing (in use, no access,
-               // or a link stands there)
-    Incomplete // it opened, but writing, flushing or closing failed (disk full...)
+    Written,   // every byte is in the file at the path, and on the disc
+    NotOpened, // nothing changed at the path: no new file could be made beside it, or
+               // what stands there could not be replaced (in use, no access, a folder)
+    Incomplete // writing or flushing the new file failed (disk full...); it is gone again
 };
 
-// Creates the file, or replaces the content of the one there, with `bytes`.
-// Nobody else may write or delete it while it is written. A symbolic link,
-// a reparse point or a file with more than one name at `path` is not
-// written through: what it leads to is not this file's to change.
-WriteOutcome WriteWholeFile(const std::filesystem::path& path,
-                            const std::vector<std::uint8_t>& bytes);
+struct WriteResult {
+    WriteOutcome outcome;
+    std::int32_t windowsError; // 0 when written
+};
 
-// Puts a file holding `bytes` at `path` that is there whole or not at all,
-// whenever the machine stops: it is written under a fresh name beside
-// `path`, flushed to the disc, and only then renamed onto `path`, in place
-// of whatever file or link was there (never written through).
-bool WriteFileDurably(const std::wstring& path, const std::vector<std::uint8_t>& bytes);
+// Puts a file holding `bytes` at `path`: written under a fresh name beside
+// it, flushed, and only then renamed onto `path` in place of the file or
+// link there (never written through; see FreshFile). So the path holds the
+// old file or the whole new one, whenever the machine stops. A target that
+// someone has open for a moment is tried again for up to `retryMilliseconds`.
+WriteResult WriteWholeFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes,
+                           unsigned long retryMilliseconds = 0);
 
 } // namespace Vexo::Platform

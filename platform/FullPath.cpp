@@ -33,4 +33,11 @@ bool AnySameFileOnDisc(const std::vector<std::wstring>& paths, const std::wstrin
                        [&path](const std::wstring& known) { return SameFileOnDisc(known, path); });
 }
 
+void AddOnce(std::vector<std::wstring>& paths, const std::wstring& path) {
+    const std::wstring text(path.c_str());
+    if (!AnySameFileOnDisc(paths, text)) {
+        paths.push_back(text);
+    }
+}
+
 } // namespace Vexo::Platform

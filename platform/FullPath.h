@@ -18,4 +18,8 @@ bool SameFileOnDisc(const std::wstring& left, const std::wstring& right);
 // Whether any of `paths` names the same file on disc as `path`.
 bool AnySameFileOnDisc(const std::vector<std::wstring>& paths, const std::wstring& path);
 
+// Adds `path` (up to its first NUL) to `paths` unless one of them names the
+// same file on disc already.
+void AddOnce(std::vector<std::wstring>& paths, const std::wstring& path);
+
 } // namespace Vexo::Platform

@@ -1,15 +1,30 @@
 #include "platform/NamedMutex.h"
 
+#include "platform/SecurityDescriptor.h"
+
 #include <windows.h>
 
 #include <utility>
 
 namespace Vexo::Platform {
 
-std::optional<NamedMutex> NamedMutex::Open(const std::wstring& name) {
-    UniqueHandle handle(CreateMutexW(nullptr, FALSE, name.c_str()));
+namespace {
+
+// Full access for SYSTEM and Administrators, nothing for anyone else.
+constexpr wchar_t administratorsOnly[] = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)";
+
+} // namespace
+
+Expected<NamedMutex> NamedMutex::Open(const std::wstring& name) {
+    const auto descriptor = SecurityDescriptor::FromText(administratorsOnly);
+    if (descriptor.hasError()) {
+        return descriptor.error();
+    }
+    SECURITY_ATTRIBUTES attributes = descriptor.value().Attributes();
+    UniqueHandle handle(
+        CreateMutexExW(&attributes, name.c_str(), 0, SYNCHRONIZE | MUTEX_MODIFY_STATE));
     if (!handle.valid()) {
-        return std::nullopt;
+        return LastWindowsError("run lock");
     }
     return NamedMutex(std::move(handle));
 }
@@ -23,16 +38,16 @@ NamedMutex::~NamedMutex() {
     }
 }
 
-LockOutcome NamedMutex::Lock(unsigned long milliseconds) {
+Expected<bool> NamedMutex::Lock(unsigned long milliseconds) {
     switch (WaitForSingleObject(m_handle.get(), milliseconds)) {
     case WAIT_OBJECT_0:
     case WAIT_ABANDONED: // its owner ended without releasing it: nobody holds it now
         m_owned = true;
-        return LockOutcome::Acquired;
+        return true;
     case WAIT_TIMEOUT:
-        return LockOutcome::TimedOut;
+        return false;
     default:
-        return LockOutcome::Failed;
+        return LastWindowsError("run lock");
     }
 }
 

@@ -113,3 +113,12 @@ std::optional<std::wstring> ReadRegistryString(HKEY root, const wchar_t* subKey)
     }
     return std::nullopt;
 }
+
+bool FlushRegistryKey(HKEY root, const wchar_t* subKey) {
+    Vexo::RegistryEntry entry;
+    if (RegOpenKeyExW(root, subKey, 0, KEY_READ | KEY_WOW64_64KEY, &entry.key) != ERROR_SUCCESS) {
+        entry.key = nullptr;
+        return false;
+    }
+    return RegFlushKey(entry.key) == ERROR_SUCCESS;
+}

@@ -37,3 +37,8 @@ public:
 // the key or the value is missing, unreadable or of another type. Reads the
 // 64-bit view; the 32-bit one is reached through its WOW6432Node path.
 std::optional<std::wstring> ReadRegistryString(HKEY root, const wchar_t* subKey);
+
+// Writes the hive that holds `root`\`subKey` to the disc now. The system
+// writes registry changes lazily: after a power cut a change that regsvr32
+// made can be gone while the files it goes with stand. True when flushed.
+bool FlushRegistryKey(HKEY root, const wchar_t* subKey);

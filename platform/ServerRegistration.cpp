@@ -2,6 +2,8 @@
 
 #include "log/Log.h"
 #include "platform/FullPath.h"
+#include "platform/ProcessJob.h"
+#include "platform/SecurityDescriptor.h"
 #include "platform/SystemFolder.h"
 #include "platform/UniqueHandle.h"
 
@@ -26,22 +28,10 @@ void End(const Vexo::Platform::UniqueHandle& process) {
     WaitForSingleObject(process.get(), 10 * 1000);
 }
 
-// A job whose processes all end when its last handle is closed.
-std::optional<Vexo::Platform::UniqueHandle> KillOnCloseJob() {
-    Vexo::Platform::UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    if (!job.valid() || !SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation,
-                                                 &limits, sizeof(limits))) {
-        return std::nullopt;
-    }
-    return job;
-}
-
 } // namespace
 
-bool RunRegsvr32(const std::wstring& path, const std::wstring& arguments, Bitness bitness,
-                 unsigned long boundMilliseconds) {
+Expected<bool> RunRegsvr32(const std::wstring& path, const std::wstring& arguments, Bitness bitness,
+                           unsigned long boundMilliseconds) {
     // By its full path, the one of the DLL's own bitness: the bare name would
     // be looked up in the current folder and along PATH first, where anyone
     // may have put a regsvr32 of their own for this elevated process to run;
@@ -50,20 +40,19 @@ bool RunRegsvr32(const std::wstring& path, const std::wstring& arguments, Bitnes
     // that no DLL the server needs is taken from the caller's folder.
     const auto systemFolder = SystemFolderOf(bitness);
     if (!systemFolder) {
-        return false;
+        return Vexo::Platform::LastWindowsError("regsvr32 did not start");
     }
     const std::wstring regsvr32 = *systemFolder + L"\\regsvr32.exe";
     // A relative path would be taken from regsvr32's own current folder.
     std::wstring commandLine =
         L"\"" + regsvr32 + L"\" " + arguments + L" \"" + Vexo::Platform::FullPath(path) + L"\"";
 
-    // It runs in a job that ends it when the job's last handle closes, which
-    // is when this process ends, however it ends: a regsvr32 left running by
-    // a run that was stopped would register or unregister behind the back of
-    // the next one. It starts suspended, so it does nothing outside the job.
-    const auto job = KillOnCloseJob();
-    if (!job) {
-        return false;
+    // It is born inside this process's job, which ends it when this process
+    // ends, however it ends: a regsvr32 left running by a run that was
+    // stopped would register or unregister behind the back of the next one.
+    const auto inJob = Vexo::Platform::EndChildrenWithThisProcess();
+    if (inJob.hasError()) {
+        return inJob.error();
     }
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -71,17 +60,12 @@ bool RunRegsvr32(const std::wstring& path, const std::wstring& arguments, Bitnes
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION started{};
     // No handle of this process is inherited: not the held DLL, not its output.
-    if (!CreateProcessW(regsvr32.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                        CREATE_SUSPENDED, nullptr, systemFolder->c_str(), &startup, &started)) {
-        return false;
+    if (!CreateProcessW(regsvr32.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        systemFolder->c_str(), &startup, &started)) {
+        return Vexo::Platform::LastWindowsError("regsvr32 did not start");
     }
     const Vexo::Platform::UniqueHandle process(started.hProcess);
     const Vexo::Platform::UniqueHandle thread(started.hThread);
-    if (!AssignProcessToJobObject(job->get(), process.get()) ||
-        ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
-        End(process);
-        return false;
-    }
     if (WaitForSingleObject(process.get(), boundMilliseconds) != WAIT_OBJECT_0) {
         End(process);
         return false;

@@ -54,9 +54,4 @@ std::wstring FileSeenBy32BitPrograms(const std::wstring& path) {
     return text;
 }
 
-bool IsInWindowsFolder(const std::wstring& path) {
-    const auto windows = WindowsFolder();
-    return windows && RestBelow(FullPath(path), *windows);
-}
-
 } // namespace Vexo::Platform

@@ -11,8 +11,4 @@ namespace Vexo::Platform {
 // and comes back as it is (up to its first NUL).
 std::wstring FileSeenBy32BitPrograms(const std::wstring& path);
 
-// Whether `path` (up to its first NUL, as a full path) lies in the Windows
-// folder: what is there belongs to the system.
-bool IsInWindowsFolder(const std::wstring& path);
-
 } // namespace Vexo::Platform

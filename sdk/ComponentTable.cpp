@@ -1,6 +1,9 @@
 #include "sdk/ComponentTable.h"
 
+#include "platform/FreshFile.h"
 #include "platform/WindowsPath.h"
+
+#include <algorithm>
 
 const std::array<SdkComponent, 2> ComponentTable = {{
     {L"vexo_steering_wheel_x64.dll", Vexo::Resources::Dll, Vexo::Platform::Bitness::Bits64},
@@ -16,4 +19,12 @@ const SdkComponent* FindComponent(const std::wstring& path) {
         }
     }
     return nullptr;
+}
+
+bool IsCopyOfComponent(const std::wstring& path, std::wstring_view kind) {
+    const std::wstring_view name = Vexo::Platform::LastElement(path.c_str());
+    return std::any_of(ComponentTable.begin(), ComponentTable.end(),
+                       [name, kind](const SdkComponent& component) {
+                           return Vexo::Platform::IsFreshName(name, component.fileName, kind);
+                       });
 }

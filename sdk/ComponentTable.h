@@ -5,6 +5,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
 // One SDK DLL that the tool carries: its file name, which is also the name of
 // the resource holding its bytes, that resource's type, and the bitness of
@@ -22,6 +23,16 @@ extern const std::array<SdkComponent, 2> ComponentTable;
 // The component whose file name the last element of `path` is, in any letter
 // case; nothing for any other file.
 const SdkComponent* FindComponent(const std::wstring& path);
+
+// Whether the last element of `path` is a copy of an SDK DLL that the tool
+// made beside it under a fresh name (FreshFile.h) of that kind: "old" for
+// one renamed aside for a restart, "new" for one written and never put in
+// place because its run was stopped.
+bool IsCopyOfComponent(const std::wstring& path, std::wstring_view kind);
+
+inline bool IsAsideCopy(const std::wstring& path) {
+    return IsCopyOfComponent(path, L"old");
+}
 
 // Where registering a DLL records its path: the default value of the SDK
 // class's ServerBinary key, one per bitness, under HKEY_LOCAL_MACHINE. The

@@ -3,13 +3,13 @@
 #include "core/Text.h"
 #include "log/Log.h"
 #include "platform/ApplicationPath.h"
-#include "platform/DelayedDeletion.h"
 #include "platform/FileRemoval.h"
 #include "platform/FullPath.h"
 #include "platform/KnownFolders.h"
+#include "platform/Resources.h"
+#include "platform/WindowsFolder.h"
 #include "sdk/ComponentTable.h"
 
-#include <algorithm>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -17,6 +17,10 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// The longest path a program without long-path support can load a DLL from
+// (MAX_PATH less its terminating NUL).
+constexpr std::size_t longestDllPath = 259;
 
 std::string Narrow(const fs::path& path) {
     return toNarrow(path.wstring());
@@ -37,21 +41,14 @@ fs::path OnDisc(const fs::path& path) {
     return path;
 }
 
-bool IsAsideCopy(const fs::path& file) {
-    const std::wstring name = file.filename().wstring();
-    return std::any_of(ComponentTable.begin(), ComponentTable.end(),
-                       [&name](const SdkComponent& component) {
-                           return Vexo::Platform::IsMovedAsideName(name, component.fileName);
-                       });
-}
-
 // What this tool itself leaves in a version folder: the SDK's DLLs (an
-// install writes over them) and the copies of them that a run renamed aside
-// for the next restart.
+// install writes over them) and the copies of them that it made beside them.
 bool IsOwnLeftover(const fs::directory_entry& entry) {
     std::error_code error;
+    const std::wstring path = entry.path().wstring();
     return entry.is_regular_file(error) && !error &&
-           (FindComponent(entry.path().wstring()) != nullptr || IsAsideCopy(entry.path()));
+           (FindComponent(path) != nullptr || IsCopyOfComponent(path, L"old") ||
+            IsCopyOfComponent(path, L"new"));
 }
 
 // The folder holds nothing, or nothing but this tool's own leftovers.
@@ -69,15 +66,16 @@ bool HoldsNothingElse(const fs::path& folder) {
     return !error;
 }
 
-// Deletes the copies renamed aside where nothing has them in use any more;
-// one still in use is deleted at the restart it was scheduled for.
-void DeleteAsideCopies(const fs::path& folder) {
+// Deletes the copies it made beside the DLLs where nothing has them in use
+// any more; one still in use is deleted at the restart it was scheduled for.
+void DeleteCopies(const fs::path& folder) {
     FileList copies;
     std::error_code error;
     fs::directory_iterator entries(OnDisc(folder), error);
     for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
-        if (IsAsideCopy(entries->path())) {
-            copies.push_back(FileEntry{entries->path().wstring(), true, false});
+        const std::wstring path = entries->path().wstring();
+        if (IsCopyOfComponent(path, L"old") || IsCopyOfComponent(path, L"new")) {
+            copies.push_back(FileEntry{path, true, false});
         }
     }
     for (const auto& copy : DeleteFiles(copies)) {
@@ -87,78 +85,132 @@ void DeleteAsideCopies(const fs::path& folder) {
     }
 }
 
-// Creates `folder` with every missing folder above it, outermost first,
-// noting each one in `changes` before it makes it. True when it made
-// `folder` itself.
-bool CreateFolders(const fs::path& folder, InstallChanges& changes, std::error_code& error) {
+// The folders missing on the way to `folder`, outermost first.
+std::vector<fs::path> MissingLevels(const fs::path& folder, std::error_code& error) {
     std::vector<fs::path> missing;
     for (fs::path level = OnDisc(folder); !level.empty(); level = level.parent_path()) {
         if (fs::exists(level, error) || error || level == level.parent_path()) {
             break;
         }
-        missing.push_back(level);
+        missing.insert(missing.begin(), level);
     }
-    if (error) {
+    return missing;
+}
+
+// The files as they are to lie in `folder`.
+std::vector<MadeFile> FilesIn(const fs::path& folder, const std::vector<MadeFile>& files) {
+    std::vector<MadeFile> placed;
+    placed.reserve(files.size());
+    for (const auto& file : files) {
+        placed.push_back(MadeFile{(folder / file.path).wstring(), file.digest});
+    }
+    return placed;
+}
+
+// Creates `folder` with every missing folder above it, outermost first,
+// noting them in `changes` before it makes them. True when it made
+// `folder` itself.
+bool CreateFolders(const fs::path& folder, const std::vector<MadeFile>& files, RunChanges& changes,
+                   std::error_code& error) {
+    const std::vector<fs::path> missing = MissingLevels(folder, error);
+    if (error || missing.empty() ||
+        !changes.AboutToCreateFolders(missing, FilesIn(folder, files))) {
         return false;
     }
-    for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
-        if (!changes.AboutToCreateFolder(*level) || !fs::create_directory(*level, error) || error) {
+    for (const auto& level : missing) {
+        if (!fs::create_directory(level, error) || error) {
             return false;
         }
     }
-    return !missing.empty();
+    return true;
 }
 
-Vexo::Error CannotCreate(const fs::path& folder) {
+Vexo::Error CannotCreate(const fs::path& folder, const RunChanges& changes) {
+    if (changes.writeAheadFailure) {
+        return *changes.writeAheadFailure;
+    }
     return Vexo::Error("Failed to create folder: " + Narrow(folder), 0);
 }
 
 // The folder exists at the end, or the reason why not: creating it failed, or
 // something that is not a folder stands there.
-Expected<bool> EnsureFolderExists(const fs::path& folder, InstallChanges& changes) {
+Expected<bool> EnsureFolderExists(const fs::path& folder, const std::vector<MadeFile>& files,
+                                  RunChanges& changes) {
     std::error_code error;
     const fs::file_status status = fs::status(OnDisc(folder), error);
     if (fs::exists(status)) {
         if (!fs::is_directory(status)) {
-            return CannotCreate(folder);
+            return CannotCreate(folder, changes);
         }
         return true;
     }
     if (error && status.type() != fs::file_type::not_found) {
-        return CannotCreate(folder);
+        return CannotCreate(folder, changes);
     }
-    if (!CreateFolders(folder, changes, error) || error) {
-        return CannotCreate(folder);
+    if (!CreateFolders(folder, files, changes, error) || error) {
+        return CannotCreate(folder, changes);
     }
     logInfo("Created: %s\n", Narrow(folder).c_str());
     return true;
 }
 
-} // namespace
-
-void ApplyVersionFolder(fs::path& folder, const Vexo::Resources::Version& version,
-                        InstallChanges& changes) {
-    const fs::path candidate = folder / VersionFolderName(version);
-    logInfo("Install path: %s\n", Narrow(candidate).c_str());
-
-    std::error_code error;
-    if (CreateFolders(candidate, changes, error) && !error) {
-        folder = candidate;
-        logInfo("Created: %s\n", Narrow(folder).c_str());
-        return;
+// Windows serves neither a DLL in its own folder to the tool, nor one whose
+// path is too long to a program that loads it; nothing is made for either.
+Expected<bool> CheckPlace(const fs::path& folder, const std::vector<MadeFile>& files) {
+    if (Vexo::Platform::IsInWindowsFolder(OnDisc(folder).wstring())) {
+        return Vexo::Error("Not installed, in the Windows folder: " + Narrow(folder), 0);
     }
-    if (!error && HoldsNothingElse(candidate)) {
-        folder = candidate;
-        logInfo("Directory already created but empty...reusing: %s\n", Narrow(folder).c_str());
-        DeleteAsideCopies(folder);
-        return;
+    for (const auto& file : files) {
+        const std::wstring dll = Vexo::Platform::FullPath((OnDisc(folder) / file.path).wstring());
+        if (dll.size() > longestDllPath) {
+            return Vexo::Error("Install path too long: " + toNarrow(dll), 0);
+        }
     }
-    logWarning("Error creating install directory or directory busy: %s\n",
-               Narrow(candidate).c_str());
-    logInfo("Defaulting to install path: %s\n", Narrow(folder).c_str());
+    return true;
 }
 
-Expected<fs::path> SelectInstallFolder(fs::path path, InstallChanges& changes) {
+void LogBusy(const fs::path& candidate, const fs::path& base) {
+    logWarning("Error creating install directory or directory busy: %s\n",
+               Narrow(candidate).c_str());
+    logInfo("Defaulting to install path: %s\n", Narrow(base).c_str());
+}
+
+// The version sub-folder where it can be made or holds nothing but this
+// tool's leftovers, after the checks; the base folder otherwise.
+Expected<fs::path> ApplyVersionFolder(const fs::path& base, const Vexo::Resources::Version& version,
+                                      const std::vector<MadeFile>& files, RunChanges& changes) {
+    const fs::path candidate = base / VersionFolderName(version);
+    logInfo("Install path: %s\n", Narrow(candidate).c_str());
+    std::error_code error;
+    const bool missing = !fs::exists(OnDisc(candidate), error) && !error;
+    if (!missing && !HoldsNothingElse(candidate)) {
+        LogBusy(candidate, base);
+        return base;
+    }
+    const auto place = CheckPlace(candidate, files);
+    if (place.hasError()) {
+        return place.error();
+    }
+    if (!missing) {
+        logInfo("Directory already created but empty...reusing: %s\n", Narrow(candidate).c_str());
+        DeleteCopies(candidate);
+        return candidate;
+    }
+    if (CreateFolders(candidate, files, changes, error) && !error) {
+        logInfo("Created: %s\n", Narrow(candidate).c_str());
+        return candidate;
+    }
+    if (changes.writeAheadFailure) {
+        return *changes.writeAheadFailure;
+    }
+    LogBusy(candidate, base);
+    return base;
+}
+
+} // namespace
+
+Expected<fs::path> SelectInstallFolder(fs::path path, const std::vector<MadeFile>& files,
+                                       RunChanges& changes) {
     if (path.empty()) {
         path = L".";
     }
@@ -175,13 +227,22 @@ Expected<fs::path> SelectInstallFolder(fs::path path, InstallChanges& changes) {
     path = ExpandKnownFolders(path.wstring(), MakeKnownFolderMap());
     logInfo("Expanded: %s\n", Narrow(path).c_str());
 
-    Vexo::Resources::ReadVersion()
-        .onValue([&path, &changes](const Vexo::Resources::Version& version) {
-            ApplyVersionFolder(path, version, changes);
-        })
-        .onError([](const Vexo::Error& error) { logWarning("%s\n", error.message.c_str()); });
+    const auto version = Vexo::Resources::ReadVersion();
+    if (version.hasError()) {
+        logWarning("%s\n", version.error().message.c_str());
+    } else {
+        auto chosen = ApplyVersionFolder(path, version.value(), files, changes);
+        if (chosen.hasError()) {
+            return chosen.error();
+        }
+        path = chosen.value();
+    }
 
-    const auto exists = EnsureFolderExists(path, changes);
+    const auto place = CheckPlace(path, files);
+    if (place.hasError()) {
+        return place.error();
+    }
+    const auto exists = EnsureFolderExists(path, files, changes);
     if (exists.hasError()) {
         return exists.error();
     }

@@ -3,8 +3,11 @@
 #include "core/Text.h"
 #include "log/Log.h"
 #include "platform/DelayedDeletion.h"
+#include "platform/FreshFile.h"
 #include "platform/FullPath.h"
 #include "platform/PathPresence.h"
+#include "platform/Registry.h"
+#include "sdk/ComponentTable.h"
 #include "sdk/Registrations.h"
 
 #include <filesystem>
@@ -14,14 +17,6 @@
 namespace {
 
 using Vexo::Platform::FullPath;
-
-void AddOnce(std::vector<std::wstring>& paths, const std::wstring& path) {
-    // A registry path may carry a NUL; only the text before it names anything.
-    const std::wstring text(path.c_str());
-    if (!Vexo::Platform::AnySameFileOnDisc(paths, text)) {
-        paths.push_back(text);
-    }
-}
 
 // Nothing but `scheduled` files is left in the folder.
 bool EmptyOnceGone(const std::wstring& folder, const std::vector<std::wstring>& scheduled) {
@@ -39,12 +34,18 @@ void LogScheduled(const std::wstring& path) {
     logWarning("Scheduled for deletion at the next restart: %s\n", toNarrow(path).c_str());
 }
 
-// A file is first renamed aside, so that the restart deletes only this copy:
-// a later install may put and register a new file under the same name before
-// the machine restarts. The log names it as it was named. Gives the path the
-// restart deletes.
+// A file is first renamed aside (unless it is such a copy already), so that
+// the restart deletes only this copy: a later install may put and register a
+// new file under the same name before the machine restarts. The log names it
+// as it was named. Gives the path the restart deletes.
 std::optional<std::wstring> ScheduleFile(const std::wstring& file) {
-    const std::wstring onDisc = Vexo::Platform::MoveAside(FullPath(file)).value_or(FullPath(file));
+    std::wstring onDisc = FullPath(file);
+    if (!IsAsideCopy(onDisc)) {
+        const std::wstring aside = Vexo::Platform::FreshName(onDisc, 0, L"old");
+        if (Vexo::Platform::MoveAside(onDisc, aside)) {
+            onDisc = aside;
+        }
+    }
     if (!Vexo::Platform::DeleteAtRestart(onDisc)) {
         return std::nullopt;
     }
@@ -52,20 +53,22 @@ std::optional<std::wstring> ScheduleFile(const std::wstring& file) {
     return onDisc;
 }
 
-void ScheduleFolder(const std::wstring& folder) {
-    if (Vexo::Platform::DeleteAtRestart(FullPath(folder))) {
-        LogScheduled(folder);
+bool ScheduleFolder(const std::wstring& folder) {
+    if (!Vexo::Platform::DeleteAtRestart(FullPath(folder))) {
+        return false;
     }
+    LogScheduled(folder);
+    return true;
 }
 
 } // namespace
 
 void PendingDeletions::AddFile(const std::wstring& path) {
-    AddOnce(m_files, path);
+    Vexo::Platform::AddOnce(m_files, path);
 }
 
 void PendingDeletions::AddFolder(const std::wstring& path) {
-    AddOnce(m_folders, path);
+    Vexo::Platform::AddOnce(m_folders, path);
 }
 
 bool PendingDeletions::EmptiesFolder(const std::wstring& folder) const {
@@ -83,9 +86,16 @@ void PendingDeletions::ScheduleForRestart() const {
             scheduled.push_back(*onDisc);
         }
     }
+    bool anyFolder = false;
     for (const auto& folder : m_folders) {
         if (Vexo::Platform::IsPresent(folder) && EmptyOnceGone(folder, scheduled)) {
-            ScheduleFolder(folder);
+            anyFolder = ScheduleFolder(folder) || anyFolder;
         }
+    }
+    // The deletions are kept in the registry, which the system writes
+    // lazily; they reach the disc before the run's record goes.
+    if (!scheduled.empty() || anyFolder) {
+        FlushRegistryKey(HKEY_LOCAL_MACHINE,
+                         L"SYSTEM\\CurrentControlSet\\Control\\Session Manager");
     }
 }

@@ -1,45 +1,58 @@
 #pragma once
 
 #include "core/Expected.h"
-#include "sdk/RecoveryState.h"
+#include "sdk/PreviousInstallation.h"
+#include "sdk/RunChanges.h"
 
-#include <optional>
 #include <string>
 #include <vector>
 
-// Where a run that changes the machine keeps its way back, so that it
-// outlives the run when the run is stopped: the folder Vexo\Rimkit\Recovery
-// under the 64-bit Program Files folder, where only administrators may
-// write (the temporary folder, ProgramData and the install folder are open
-// to others). Every write reaches the disc whole before the step it guards.
-class RecoveryRecord {
-public:
-    // The record's place; nothing when the system does not report the folder.
-    static std::optional<RecoveryRecord> InProgramFiles();
-
-    bool Exists() const;
-
-    // The state an earlier run left, with the bytes of its previous files.
-    Expected<RecoveryState> Read() const;
-
-    // Makes the record's folders (adding those it makes to the state), keeps
-    // a copy of each previous file, then the record itself.
-    Expected<bool> Begin(RecoveryState& state);
-
-    // Keeps the changes made so far, with what Begin kept.
-    bool Update(const InstallChanges& changes) const;
-
-    // Removes the record, its copies, and its folders: its own one, and
-    // those above it that runs made for it, where they are empty.
-    void Remove() const;
-
-    const std::wstring& path() const { return m_path; }
-
-private:
-    explicit RecoveryRecord(std::wstring folder);
-
-    std::wstring m_folder;
-    std::wstring m_path;
-    RecoveryState m_kept; // without the previous files' bytes
-    std::vector<std::wstring> m_savedCopies;
+// The recovery record: the way back of one install or uninstall. It lies in
+// the recovery folder (RecoveryFolder.h) from before the run changes
+// anything until the run has ended normally, and every change is noted in
+// it before it is made, so that a run stopped at any point is undone by the
+// next one (RecordedRun.h) with the same UndoChanges that a failed install
+// uses (Rollback.h):
+//
+// | what the run does              | noted as                         | undone by |
+// |--------------------------------|----------------------------------|--------------------------------------------|
+// | finds the registered SDK files | named32/64; file, views, saved   | writing each back from its
+// saved copy      | |                                | (a copy beside the record, with  | where it
+// is gone or differs; registering   | |                                | its size and SHA-256) | it
+// again where a view no longer names it   | | makes a folder                 | folder, with the
+// files for it    | removing it when empty (or at the restart) | | writes a DLL                   |
+// written, with its size and hash  | deleting it while it holds those bytes     | | renames a DLL
+// in use aside     | aside, with its size and hash    | deleting it while it holds those bytes | |
+// hands a DLL to regsvr32        | handed; then registered          | unregistering it where a view
+// names it     | |                                |                                  | because of
+// the run                         | | makes the record's own folders | made | removing them with
+// the record, when empty  |
+//
+// The next run uses a record only when it can be trusted: its folders and
+// file can be changed by administrators only, it is whole (its last line
+// holds the SHA-256 of all before it), every path in it is one a run could
+// have made, and every saved copy holds the bytes noted for it. Otherwise it
+// leaves the record alone and changes nothing. An undo that is complete
+// ends the record; one that is not keeps it as the way back until a run
+// completes.
+struct RecoveryRecord {
+    PreviousInstallation previous;
+    RunChanges changes;
+    // The folders that runs made to keep the record in, outermost first.
+    std::vector<std::wstring> recordFolders;
 };
+
+// The record's text, every path in it made full. One field a line: its name,
+// the length of its value in bytes, a colon and the value in UTF-8.
+std::string RecordText(const RecoveryRecord& record);
+
+// The name beside the record of the saved copy of the `index`th previous file.
+std::wstring SavedCopyName(std::size_t index);
+
+// The record that `text` holds, without the bytes of the saved copies,
+// when it is a whole record of this version and every path in it is one a
+// run could have made; `recordFolders` are the folders that runs make for
+// the record. Otherwise the reason: "it is damaged" or "it names a file
+// that is not the SDK's: <path>".
+Expected<RecoveryRecord> ReadRecordText(const std::string& text,
+                                        const std::vector<std::wstring>& recordFolders);

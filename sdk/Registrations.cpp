@@ -15,20 +15,34 @@ bool Names(const std::optional<std::wstring>& registeredPath, const std::wstring
     return registeredPath && Vexo::Platform::SameFileOnDisc(*registeredPath, path);
 }
 
-bool RunFor(const FileEntry& entry, const wchar_t* arguments) {
+// What regsvr32 did with the file: true when it ended with 0, an error with
+// the cause when it could not be started. Whatever it did is flushed to the
+// disc before the run moves on: the system writes the registry lazily, and a
+// recovery record that goes on to the next step must not outlast the
+// registration it relies on after a power cut.
+Expected<bool> RunFor(const FileEntry& entry, const wchar_t* arguments) {
     const SdkComponent* component = FindComponent(entry.path);
-    return component != nullptr && RunRegsvr32(entry.path, arguments, component->bitness);
+    if (component == nullptr) {
+        return false;
+    }
+    auto ran = RunRegsvr32(entry.path, arguments, component->bitness);
+    if (!ran.hasError()) {
+        // Both registry views live in this one hive.
+        FlushRegistryKey(HKEY_LOCAL_MACHINE, L"SOFTWARE");
+    }
+    return ran;
 }
 
-// regsvr32 ending with 0 is not enough: a server whose registration left its
-// view naming another file, or none, registered nothing of this install's.
-bool RegisterInItsView(const FileEntry& entry) {
-    return RunFor(entry, registerArguments) &&
-           IsRegisteredIn(FindComponent(entry.path)->bitness, entry.path);
+bool Succeeded(const Expected<bool>& ran) {
+    return ran.hasValue() && ran.value();
 }
 
-void LogFailure(const char* what, const std::wstring& path, const wchar_t* arguments) {
-    const std::string failure = what + toNarrow(path) + " with args: " + toNarrow(arguments);
+void LogFailure(const char* what, const std::wstring& path, const wchar_t* arguments,
+                const Expected<bool>& ran) {
+    std::string failure = what + toNarrow(path) + " with args: " + toNarrow(arguments);
+    if (ran.hasError()) {
+        failure += " (" + ran.error().message + ")";
+    }
     logError("%s\n", failure.c_str());
 }
 
@@ -57,7 +71,7 @@ bool IsRegisteredIn(Vexo::Platform::Bitness view, const std::wstring& path) {
     return Names(RegisteredPath(view), path);
 }
 
-bool KeptWhileRegistered(const std::wstring& path) {
+bool SpareWhileRegistered(const std::wstring& path) {
     if (!IsRegistered(path)) {
         return false;
     }
@@ -82,25 +96,29 @@ bool AnyRegistrationOnDisc() {
 }
 
 bool RegisterFile(FileEntry& entry) {
-    if (RegisterInItsView(entry)) {
+    // regsvr32 ending with 0 is not enough: a server whose registration left
+    // its view naming another file, or none, registered nothing of this run's.
+    const auto ran = RunFor(entry, registerArguments);
+    if (Succeeded(ran) && IsRegisteredIn(FindComponent(entry.path)->bitness, entry.path)) {
         entry.marked = false;
         logInfo("Registered: %s\n", toNarrow(entry.path).c_str());
         return true;
     }
-    LogUnableToRegister(entry.path);
+    LogFailure("Unable to register: ", entry.path, registerArguments, ran);
     return false;
 }
 
 void LogUnableToRegister(const std::wstring& path) {
-    LogFailure("Unable to register: ", path, registerArguments);
+    LogFailure("Unable to register: ", path, registerArguments, false);
 }
 
 bool UnregisterFile(FileEntry& entry) {
-    if (RunFor(entry, unregisterArguments)) {
+    const auto ran = RunFor(entry, unregisterArguments);
+    if (Succeeded(ran)) {
         entry.marked = true;
         logInfo("Unregistered: %s\n", toNarrow(entry.path).c_str());
         return true;
     }
-    LogFailure("Unable to unregister: ", entry.path, unregisterArguments);
+    LogFailure("Unable to unregister: ", entry.path, unregisterArguments, ran);
     return false;
 }

@@ -18,8 +18,8 @@ bool IsRegistered(const std::wstring& path);
 std::optional<std::wstring> RegisteredPath(Vexo::Platform::Bitness view);
 
 // Whether a registration names the file at `path` now; if so, logs "Not
-// deleted, still registered: " at Warning: the caller keeps the file.
-bool KeptWhileRegistered(const std::wstring& path);
+// deleted, still registered: " at Warning: the caller leaves the file be.
+bool SpareWhileRegistered(const std::wstring& path);
 
 // Whether that view's registration names the file at `path` now.
 bool IsRegisteredIn(Vexo::Platform::Bitness view, const std::wstring& path);

@@ -4,9 +4,11 @@
 #include "log/Log.h"
 #include "platform/FileReader.h"
 #include "platform/FileWriter.h"
+#include "platform/FreshFile.h"
 #include "platform/FullPath.h"
 #include "platform/PathPresence.h"
-#include "platform/Wow64Path.h"
+#include "platform/WindowsFolder.h"
+#include "platform/WindowsPath.h"
 #include "sdk/Registrations.h"
 
 #include <algorithm>
@@ -15,6 +17,7 @@
 #include <system_error>
 
 namespace fs = std::filesystem;
+using Vexo::Platform::AddOnce;
 using Vexo::Platform::Bitness;
 
 namespace {
@@ -22,12 +25,6 @@ namespace {
 constexpr std::array<Bitness, 2> bothViews = {Bitness::Bits32, Bitness::Bits64};
 
 using Paths = std::vector<std::wstring>;
-
-void AddOnce(Paths& paths, const std::wstring& path) {
-    if (!Vexo::Platform::AnySameFileOnDisc(paths, path)) {
-        paths.push_back(path);
-    }
-}
 
 const std::optional<std::wstring>& NamedBefore(const PreviousInstallation& previous, Bitness view) {
     return view == Bitness::Bits32 ? previous.named32 : previous.named64;
@@ -45,12 +42,16 @@ bool NewlyNamed(const PreviousInstallation& previous, const std::wstring& path) 
 
 // Every file the run registered, wrote or handed to regsvr32 that a
 // registration names because of the run.
-void UnregisterNewFiles(const InstallChanges& changes, const PreviousInstallation& previous) {
+void UnregisterNewFiles(const RunChanges& changes, const PreviousInstallation& previous) {
     Paths candidates;
-    for (const auto* list : {&changes.registered, &changes.written, &changes.handedToRegsvr32}) {
-        for (const auto& path : *list) {
-            AddOnce(candidates, path);
-        }
+    for (const auto& path : changes.registered) {
+        AddOnce(candidates, path);
+    }
+    for (const auto& file : changes.written) {
+        AddOnce(candidates, file.path);
+    }
+    for (const auto& path : changes.handedToRegsvr32) {
+        AddOnce(candidates, path);
     }
     for (const auto& path : candidates) {
         if ((Vexo::Platform::AnySameFileOnDisc(changes.registered, path) && IsRegistered(path)) ||
@@ -61,40 +62,54 @@ void UnregisterNewFiles(const InstallChanges& changes, const PreviousInstallatio
     }
 }
 
-bool IsRemembered(const PreviousInstallation& previous, const std::wstring& path) {
-    return std::any_of(previous.files.begin(), previous.files.end(),
-                       [&path](const RememberedFile& file) {
-                           return Vexo::Platform::SameFileOnDisc(file.path, path);
-                       });
+// Deletes the file now, or at the restart when something has it in use.
+void Delete(const std::wstring& path, PendingDeletions& pending) {
+    for (const auto& outcome : DeleteMarkedFiles({FileEntry{path, true, false}})) {
+        if (!outcome.deleted) {
+            pending.AddFile(outcome.path);
+        }
+    }
 }
 
-// A new file that a registration still names (its unregistering failed, or it
-// is where the previous installation's file was) stays. Gives the new files
-// left that are not the previous installation's.
-Paths DeleteNewFiles(const InstallChanges& changes, const PreviousInstallation& previous,
-                     PendingDeletions& pending) {
+// What a stopped write left beside a file: its new copy, never put in place.
+void DeleteUnplacedCopies(const std::wstring& path) {
+    const fs::path file(Vexo::Platform::FullPath(path));
+    std::error_code error;
+    fs::directory_iterator entries(file.parent_path(), error);
+    for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+        if (Vexo::Platform::IsFreshName(entries->path().filename().wstring(),
+                                        file.filename().wstring(), L"new")) {
+            std::error_code ignored;
+            fs::remove(entries->path(), ignored);
+        }
+    }
+}
+
+// A file the run made is deleted only while it holds what the run put
+// there: whatever stands there otherwise is someone else's since. One that
+// a registration still names (its unregistering failed, or it is where the
+// previous installation's file was) stays too. Gives the files left that
+// are not the previous installation's.
+Paths DeleteMadeFiles(const std::vector<MadeFile>& made, const PreviousInstallation& previous,
+                      PendingDeletions& pending) {
     Paths left;
-    for (const auto& path : changes.written) {
-        if (!Vexo::Platform::IsPresent(path)) {
+    for (const auto& file : made) {
+        DeleteUnplacedCopies(file.path);
+        if (!Vexo::Platform::IsPresent(file.path)) {
             continue;
         }
-        if (!KeptWhileRegistered(path)) {
-            for (const auto& outcome : DeleteMarkedFiles({FileEntry{path, true, false}})) {
-                if (!outcome.deleted) {
-                    pending.AddFile(outcome.path);
-                }
-            }
-            continue;
-        }
-        if (!IsRemembered(previous, path)) {
-            AddOnce(left, path);
+        if (!SpareWhileRegistered(file.path) &&
+            Vexo::Platform::DigestOfFile(file.path) == file.digest) {
+            Delete(file.path, pending);
+        } else if (!IsRemembered(previous, file.path)) {
+            AddOnce(left, file.path);
         }
     }
     return left;
 }
 
 // Gives the folders left that will not go at the restart either.
-Paths RemoveCreatedFolders(const InstallChanges& changes, PendingDeletions& pending) {
+Paths RemoveCreatedFolders(const RunChanges& changes, PendingDeletions& pending) {
     Paths left;
     for (auto folder = changes.createdFolders.rbegin(); folder != changes.createdFolders.rend();
          ++folder) {
@@ -129,7 +144,7 @@ bool PutBack(const RememberedFile& file) {
     }
     std::error_code error;
     fs::create_directories(fs::path(Vexo::Platform::FullPath(file.path)).parent_path(), error);
-    if (Vexo::Platform::WriteWholeFile(file.path, *file.bytes) !=
+    if (Vexo::Platform::WriteWholeFile(file.path, *file.bytes).outcome !=
         Vexo::Platform::WriteOutcome::Written) {
         return false;
     }
@@ -169,38 +184,43 @@ void CheckView(const PreviousInstallation& previous, Bitness view, Paths& incomp
 
 } // namespace
 
-bool UndoChanges(const InstallChanges& changes, const PreviousInstallation& previous,
+bool UndoChanges(const RunChanges& changes, const PreviousInstallation& previous,
                  PendingDeletions& pending) {
     UnregisterNewFiles(changes, previous);
-    const Paths filesLeft = DeleteNewFiles(changes, previous, pending);
+    Paths filesLeft = DeleteMadeFiles(changes.written, previous, pending);
+    for (const auto& path : DeleteMadeFiles(changes.movedAside, previous, pending)) {
+        AddOnce(filesLeft, path);
+    }
     const Paths foldersLeft = RemoveCreatedFolders(changes, pending);
 
     std::vector<bool> putBack;
     for (const auto& file : previous.files) {
         putBack.push_back(PutBack(file));
     }
-    Paths incomplete;
+    Paths notBack;
     for (std::size_t index = 0; index < previous.files.size(); ++index) {
         const RememberedFile& file = previous.files[index];
         if (!putBack[index] || !RegisterAgain(file)) {
-            AddOnce(incomplete, file.path);
+            AddOnce(notBack, file.path);
         }
     }
     for (const auto view : bothViews) {
-        CheckView(previous, view, incomplete);
+        CheckView(previous, view, notBack);
     }
-    for (const auto* left : {&filesLeft, &foldersLeft}) {
-        for (const auto& path : *left) {
-            AddOnce(incomplete, path);
-        }
+    // The previous installation first, then what the run left.
+    for (const auto& path : filesLeft) {
+        AddOnce(notBack, path);
     }
-    for (const auto& path : incomplete) {
+    for (const auto& path : foldersLeft) {
+        AddOnce(notBack, path);
+    }
+    for (const auto& path : notBack) {
         logError("Rollback incomplete: %s\n", toNarrow(path).c_str());
     }
-    return incomplete.empty();
+    return notBack.empty();
 }
 
-bool RollBack(const InstallChanges& changes, const PreviousInstallation& previous,
+bool RollBack(const RunChanges& changes, const PreviousInstallation& previous,
               PendingDeletions& pending) {
     logError("Install failed; rolling back.\n");
     const bool complete = UndoChanges(changes, previous, pending);

@@ -7,7 +7,7 @@
 #include "platform/Wow64Path.h"
 #include "sdk/ComponentTable.h"
 #include "sdk/Registrations.h"
-#include "sdk/RunJournal.h"
+#include "sdk/RecordedRun.h"
 
 namespace {
 
@@ -53,8 +53,12 @@ void ReportStatus() {
                           Vexo::Platform::Bitness::Bits32);
     ReportComponentStatus(ReadRegistryString(HKEY_LOCAL_MACHINE, registrationKey64), displayName64,
                           Vexo::Platform::Bitness::Bits64);
-    if (InterruptedRunRecorded()) {
+    const EarlierRun earlier = FindEarlierRun();
+    if (earlier.found == EarlierRun::Found::Record) {
         logWarning("An earlier run was interrupted; the next install or uninstall undoes what it "
                    "changed.\n");
+    } else if (earlier.found == EarlierRun::Found::UnusableRecord) {
+        logWarning("An earlier run was interrupted, and its recovery record cannot be used: %s\n",
+                   toNarrow(earlier.recordPath).c_str());
     }
 }

@@ -7,7 +7,7 @@
 #include "platform/PathPresence.h"
 #include "platform/ServerRegistration.h"
 #include "platform/WindowsPath.h"
-#include "platform/Wow64Path.h"
+#include "platform/WindowsFolder.h"
 #include "sdk/ComponentTable.h"
 #include "sdk/Registrations.h"
 
@@ -38,7 +38,7 @@ void KeepWhatIsNotOursToDelete(FileList& fileList) {
         if (Vexo::Platform::IsInWindowsFolder(entry.path)) {
             logWarning("Not deleted, in the Windows folder: %s\n", toNarrow(entry.path).c_str());
             entry.marked = false;
-        } else if (KeptWhileRegistered(entry.path)) {
+        } else if (SpareWhileRegistered(entry.path)) {
             entry.marked = false;
         }
     }

@@ -16,10 +16,13 @@ constexpr bool registrationFails = true;
 constexpr bool registrationFails = false;
 #endif
 
-// Test doubles: a server whose registration takes far too long, and one that
-// needs a runtime DLL the machine does not have.
-#ifdef STANDIN_REGISTRATION_HANGS
+// Test doubles: a server whose registration takes far too long, another
+// build of the server (other bytes, the same behaviour), and one that needs a
+// runtime DLL the machine does not have.
+#if defined(STANDIN_REGISTRATION_HANGS)
 constexpr DWORD registrationDelayMilliseconds = 8000;
+#elif defined(STANDIN_OTHER_BUILD)
+constexpr DWORD registrationDelayMilliseconds = 1;
 #else
 constexpr DWORD registrationDelayMilliseconds = 0;
 #endif

@@ -1,8 +1,13 @@
 // Runs stopped part way, as a deployment system's time limit, a closed
-// console or a power loss stops them: the next run undoes what they left.
+// console or a power loss stops them: the next run undoes what they left,
+// from a recovery record it uses only when it can be trusted.
 #include "e2e/OperationsFixture.h"
 
+#include "core/OnExit.h"
+#include "platform/ContentDigest.h"
+#include "platform/FolderProtection.h"
 #include "platform/UniqueHandle.h"
+#include "sdk/RecoveryFolder.h"
 
 #include <tlhelp32.h>
 
@@ -12,6 +17,8 @@ using namespace operations;
 
 namespace {
 
+using Vexo::Platform::Protection;
+using Vexo::Platform::ProtectionOf;
 using Vexo::Platform::UniqueHandle;
 
 const std::wstring oldBase = L"C:\\Ops\\Old\\";
@@ -19,8 +26,12 @@ const std::wstring oldFolder = L"C:\\Ops\\Old\\9_1_1";
 const std::wstring newBase = L"C:\\Ops\\New\\";
 const std::wstring newFolder = L"C:\\Ops\\New\\9_1_1";
 
-std::string In(const std::wstring& folder, const std::wstring& name) {
-    return Narrow(Join(folder, name));
+std::wstring In(const std::wstring& folder, const std::wstring& name) {
+    return Join(folder, name);
+}
+
+std::wstring RecordFolder() {
+    return ProgramFiles() + L"\\Vexo\\Rimkit\\Recovery";
 }
 
 // What a slow stand-in DLL signals when it starts to register or unregister.
@@ -54,20 +65,38 @@ std::vector<std::wstring> SdkFilesUnderOps() {
 }
 
 std::string UndoneThen(const std::string& undoing, const std::string& then) {
-    return versionLines + Warning("An earlier run was interrupted; undoing what it changed.") +
-           undoing + Info("Interrupted run undone.") + then + prompt;
+    return versionLines + operations::undoing + undoing + undone + then + prompt;
 }
 
 // The old installation put back: written again, then registered again.
 std::string OldRestored() {
-    return Info("Restored: " + In(oldFolder, x86Name)) +
-           Info("Restored: " + In(oldFolder, x64Name)) +
-           Info("Registered: " + In(oldFolder, x86Name)) +
-           Info("Registered: " + In(oldFolder, x64Name));
+    const std::wstring x86 = In(oldFolder, x86Name);
+    const std::wstring x64 = In(oldFolder, x64Name);
+    return Infos("Restored: ", {x86, x64}) + Infos("Registered: ", {x86, x64});
 }
 
 std::string NewFilesDeleted() {
-    return Info("Deleted: " + In(newFolder, x64Name)) + Info("Deleted: " + In(newFolder, x86Name));
+    return Infos("Deleted: ", {In(newFolder, x64Name), In(newFolder, x86Name)});
+}
+
+// Leaves a record as a run leaves it before it changes anything, with
+// `changes` as if it had made them.
+void LeaveRecordOfNow(const RunChanges& changes = {}) {
+    RecoveryRecord record{RememberInstallation().value(), changes, {}};
+    const RecoveryFolder folder = RecoveryFolder::InProgramFiles().value();
+    ASSERT_FALSE(folder.Prepare(record.recordFolders).hasError());
+    ASSERT_FALSE(folder.SaveCopies(record.previous).hasError());
+    ASSERT_FALSE(folder.Write(record).hasError());
+}
+
+void ChangeMode(const std::wstring& mode, Protection then) {
+    testsupport::RunUnixTool("RIMKIT_UNIX_CHMOD", mode + L" Recovery",
+                             ProgramFiles() + L"\\Vexo\\Rimkit",
+                             [then] { return ProtectionOf(RecordFolder()) == then; });
+}
+
+std::string Field(const std::string& name, const std::string& value) {
+    return name + " " + std::to_string(value.size()) + ":" + value + "\n";
 }
 
 } // namespace
@@ -85,16 +114,15 @@ TEST_F(Operations, StoppedUpgradeIsUndoneByTheNextRun) {
         {"RIMKIT_MANAGER_SLOW_EXE", L"Unregistering", L"x86", "", L"--install"},
         // The old files deleted and the new 64-bit DLL registered.
         {"RIMKIT_MANAGER_SLOW_EXE", L"Registering", L"x86",
-         Info("Unregistered: " + In(newFolder, x64Name)) + NewFilesDeleted() + OldRestored(),
+         Infos("Unregistered: ", {In(newFolder, x64Name)}) + NewFilesDeleted() + OldRestored(),
          L"--uninstall"},
-        // During the new 64-bit registration; a status report first.
+        // During the new 64-bit registration; a status report first, and
+        // every spoilt record refused.
         {"RIMKIT_MANAGER_SLOW_EXE", L"Registering", L"x64", NewFilesDeleted() + OldRestored(),
          L"--install"},
         // During the rollback's registration of the old 32-bit DLL again.
         {"RIMKIT_MANAGER_FAILING_X86_EXE", L"Registering", L"x86",
-         Info("Registered: " + In(oldFolder, x86Name)) +
-             Info("Registered: " + In(oldFolder, x64Name)),
-         L"--install"},
+         Infos("Registered: ", {In(oldFolder, x86Name), In(oldFolder, x64Name)}), L"--install"},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(Narrow(std::wstring(test.step) + L" " + test.bitness));
@@ -105,28 +133,90 @@ TEST_F(Operations, StoppedUpgradeIsUndoneByTheNextRun) {
         const UniqueHandle stopPoint = SlowStep(test.step, test.bitness);
 
         const RunResult stopped =
-            upgrade.Run(L"--install --path " + newBase, L"", [&](void* process) {
+            upgrade.Run(L"--install --path " + newBase, L"", [&](void* process, const auto&) {
                 ASSERT_EQ(WaitForSingleObject(stopPoint.get(), 120 * 1000), WAIT_OBJECT_0);
                 TerminateProcess(process, 1);
             });
         ASSERT_EQ(stopped.exitCode, 1u) << stopped.output;
 
-        // Whatever regsvr32 it started ends with it: nothing registers later.
+        // Whatever regsvr32 it started ended with it: nothing registers later.
         Sleep(1000);
         EXPECT_EQ(Regsvr32Processes(), 0);
-        const auto named64 =
-            ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey);
-        Sleep(3500);
-        EXPECT_EQ(ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey),
-                  named64);
-        EXPECT_TRUE(testsupport::PathExists(RecoveryFolder()));
+        const bool oldNamed =
+            ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey).has_value();
+        EXPECT_TRUE(testsupport::PathExists(VexoFolder()));
 
         if (test.then == L"--install") {
-            EXPECT_EQ(
-                Run(L"--status"),
-                StatusOf(named64 ? "Installed at: " + In(oldFolder, x86Name) : "Not installed",
-                         named64 ? "Installed at: " + In(oldFolder, x64Name) : "Not installed",
-                         interruptedWarning));
+            const std::string status32 =
+                oldNamed ? "Installed at: " + Narrow(In(oldFolder, x86Name)) : "Not installed";
+            const std::string status64 =
+                oldNamed ? "Installed at: " + Narrow(In(oldFolder, x64Name)) : "Not installed";
+            EXPECT_EQ(Run(L"--status"), StatusOf(status32, status64, interruptedWarning));
+            if (std::wstring(test.bitness) == L"x64") {
+                // Each way a record can be spoilt leaves it, its copies, both
+                // views and every SDK file as they are; so do the user's file
+                // and folder that one names.
+                const std::string record = ReadFileBytes(RecordPath());
+                const std::wstring copy = RecordFolder() + L"\\previous-0.bin";
+                const std::string copyBytes = ReadFileBytes(copy);
+                const std::wstring userFile = L"C:\\users\\Public\\Documents\\keep.txt";
+                testsupport::WriteFileBytes(userFile, "mine");
+                fs::create_directories(L"C:\\keepdir");
+                const std::string held = "64 " + std::string(64, '0') + " ";
+                const std::string system64 = "C:\\windows\\system32\\" + Narrow(x64Name);
+                const auto resealed = [&](const std::string& fields) {
+                    const std::string body = record.substr(0, record.rfind("end 64:")) + fields;
+                    return body +
+                           "end 64:" + Vexo::Platform::Sha256Text(*Vexo::Platform::DigestOf(body)) +
+                           "\n";
+                };
+                const std::string damaged = "it is damaged";
+                const struct {
+                    std::function<void()> spoil;
+                    std::string reason;
+                } spoilt[] = {
+                    {[&] { testsupport::WriteFileBytes(RecordPath(), record.substr(0, 40)); },
+                     damaged},
+                    {[&] { testsupport::WriteFileBytes(RecordPath(), record.substr(0, 400)); },
+                     damaged},
+                    {[&] {
+                         testsupport::WriteFileBytes(RecordPath(),
+                                                     record.substr(0, record.size() - 1));
+                     },
+                     damaged},
+                    {[&] {
+                         testsupport::WriteFileBytes(
+                             RecordPath(), resealed(Field("written", held + Narrow(userFile)) +
+                                                    Field("folder", "C:\\keepdir")));
+                     },
+                     "it names a file that is not the SDK's: " + Narrow(userFile)},
+                    {[&] {
+                         testsupport::WriteFileBytes(RecordPath(),
+                                                     resealed(Field("written", held + system64)));
+                     },
+                     "it names a file that is not the SDK's: " + system64},
+                    {[&] { ChangeMode(L"o+w", Protection::OthersCanChange); },
+                     "others than administrators can change it"},
+                    {[&] { testsupport::WriteFileBytes(copy, "other bytes"); }, damaged},
+                };
+                for (const auto& spoil : spoilt) {
+                    SCOPED_TRACE(spoil.reason);
+                    spoil.spoil();
+                    const MachineState before = Snapshot({L"C:\\Ops", VexoFolder()});
+                    EXPECT_EQ(Run(L"--install --path " + newBase, L"", installFailed),
+                              versionLines + RecordRefused(spoil.reason) + prompt);
+                    EXPECT_EQ(Snapshot({L"C:\\Ops", VexoFolder()}), before);
+                    EXPECT_EQ(ReadFileBytes(userFile), "mine");
+                    EXPECT_TRUE(testsupport::PathExists(L"C:\\keepdir"));
+                    EXPECT_EQ(Run(L"--status"),
+                              StatusOf(status32, status64, UnusableRecordWarning()));
+                    testsupport::WriteFileBytes(RecordPath(), record);
+                    testsupport::WriteFileBytes(copy, copyBytes);
+                    if (ProtectionOf(RecordFolder()) != Protection::AdministratorsOnly) {
+                        ChangeMode(L"o-w", Protection::AdministratorsOnly);
+                    }
+                }
+            }
             EXPECT_EQ(Run(L"--install --path " + newBase), UndoneThen(test.undoing, reinstall));
             ExpectInstalledIn(newFolder);
             EXPECT_EQ(SdkFilesUnderOps(), (std::vector<std::wstring>{Join(newFolder, x64Name),
@@ -136,6 +226,131 @@ TEST_F(Operations, StoppedUpgradeIsUndoneByTheNextRun) {
             ExpectNothingRegistered();
             EXPECT_TRUE(SdkFilesUnderOps().empty());
         }
-        EXPECT_FALSE(testsupport::PathExists(RecoveryFolder()));
+        EXPECT_FALSE(testsupport::PathExists(VexoFolder()));
     }
+}
+
+// Killed at many moments while it starts a regsvr32: no regsvr32 of it is
+// left, whenever the kill came, and the next install puts everything right.
+TEST_F(Operations, ToolKilledWhileItStartsRegsvr32LeavesNoRegsvr32Behind) {
+    for (int kill = 0; kill < 8; ++kill) {
+        tool.Run(L"--install", L"", [kill](void* process, const auto&) {
+            while (Regsvr32Processes() == 0 && WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+            }
+            Sleep(kill % 4);
+            TerminateProcess(process, 1);
+        });
+        Sleep(1000);
+        EXPECT_EQ(Regsvr32Processes(), 0) << kill;
+    }
+    const std::string last = Run(L"--install");
+    EXPECT_EQ(last.find(Error("Rollback incomplete")), std::string::npos) << last;
+    ExpectInstalledIn(versionFolder);
+}
+
+// What a record holds is used only as far as it can be trusted.
+TEST_F(Operations, RecoveryFolderThatIsALinkIsRefusedAndWhatItLeadsToStays) {
+    const std::wstring user = L"C:\\Ops\\Data\\User files";
+    const std::wstring rimkit = ProgramFiles() + L"\\Vexo\\Rimkit";
+    fs::create_directories(user);
+    fs::create_directories(rimkit);
+    testsupport::WriteFileBytes(user + L"\\letter.txt", "mine");
+    testsupport::RunUnixTool(
+        "RIMKIT_UNIX_LN", L"-s \"../../../Ops/Data/User files\" Recovery", rimkit,
+        [] { return testsupport::PathExists(RecordFolder() + L"\\letter.txt"); });
+    const OnExit unlink([&] {
+        testsupport::RunUnixTool("RIMKIT_UNIX_RM", L"Recovery", rimkit,
+                                 [] { return !testsupport::PathExists(RecordFolder()); });
+        testsupport::RemoveTree(VexoFolder());
+    });
+    // Without a record there, and with a file of the user's under its name.
+    for (const auto* run : {L"--install", L"--uninstall"}) {
+        const MachineState before = Snapshot({L"C:\\Ops"});
+        EXPECT_EQ(Run(run, L"", installFailed),
+                  versionLines + RecordRefused("others than administrators can change it") +
+                      prompt);
+        EXPECT_EQ(Snapshot({L"C:\\Ops"}), before);
+        testsupport::WriteFileBytes(user + L"\\rimkit_manager.recovery", "mine too");
+    }
+}
+
+TEST_F(Operations, RecordHeldOpenForAMomentIsStillReplaced) {
+    const RunResult run = tool.Run(L"--install", L"", [](void* process, const auto&) {
+        while (!testsupport::PathExists(RecordPath()) &&
+               WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+        }
+        const UniqueHandle reader(CreateFileW(RecordPath().c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                              nullptr, OPEN_EXISTING, 0, nullptr));
+        Sleep(500);
+    });
+    EXPECT_EQ(run.exitCode, succeeded);
+    EXPECT_EQ(run.output, versionLines + UninstallOfNothing() +
+                              InstallOfBoth(NewVersionFolder(base, base), versionFolder) + prompt);
+    ExpectInstalledIn(versionFolder);
+}
+
+// The undo puts back the bytes the record noted, over whatever is there.
+TEST_F(Operations, UndoPutsBackAPreviousFileThatHoldsOtherBytes) {
+    Run(L"--install");
+    LeaveRecordOfNow();
+    const std::wstring x64 = Join(versionFolder, x64Name);
+    testsupport::WriteFileBytes(x64, "other bytes, still registered");
+    EXPECT_EQ(Run(L"--install"),
+              UndoneThen(Infos("Restored: ", {x64}),
+                         UninstallOfBoth(versionFolder) +
+                             InstallOfBoth(NewVersionFolder(base, base), versionFolder)));
+    ExpectInstalledIn(versionFolder);
+}
+
+// A registration the interrupted run started that cannot be undone keeps
+// its record: an uninstall that fails keeps it too, an install that
+// completes ends it.
+TEST_F(Operations, RegistrationThatCannotBeUndoneKeepsTheRecordUntilAnInstallCompletes) {
+    const std::wstring sticky = L"C:\\Ops\\Data\\Sticky\\" + x64Name;
+    RunChanges changes;
+    changes.handedToRegsvr32 = {sticky};
+    LeaveRecordOfNow(changes);
+    fs::create_directories(L"C:\\Ops\\Data\\Sticky");
+    fs::copy_file(testsupport::BuildPath("RIMKIT_STICKY_X64"), sticky);
+    testsupport::RunProgram(L"C:\\windows\\system32\\regsvr32.exe", L"/s \"" + sticky + L"\"");
+    const std::string notUndone = versionLines + undoing + CannotUnregister(sticky) +
+                                  Error("Rollback incomplete: " + Narrow(sticky));
+
+    EXPECT_EQ(Run(L"--uninstall", L"", installFailed),
+              notUndone + uninstallStart + Info("Found: Rimkit 32bit DLL not installed.") +
+                  CannotUnregister(sticky) + uninstallEnd + prompt);
+    EXPECT_TRUE(testsupport::PathExists(RecordPath()));
+    const std::string install = Run(L"--install");
+    EXPECT_EQ(install.rfind(notUndone + uninstallStart, 0), 0u) << install;
+    EXPECT_EQ(install.find(undone), std::string::npos) << install;
+    ExpectInstalledIn(versionFolder);
+}
+
+TEST_F(Operations, SuccessfulUninstallEndsAnEarlierWayBackThatCouldNotBeUndone) {
+    const std::wstring gone = L"C:\\Ops\\Data\\Gone";
+    Run(L"--install --path " + gone);
+    LeaveRecordOfNow();
+    RemoveRegistrations();
+    testsupport::RemoveTree(gone);
+    testsupport::WriteFileBytes(gone, "a file where the old folder was");
+    const std::wstring folder = gone + L"\\9_1_1";
+    EXPECT_EQ(Run(L"--uninstall"),
+              versionLines + undoing +
+                  Error("Rollback incomplete: " + Narrow(In(folder, x86Name))) +
+                  Error("Rollback incomplete: " + Narrow(In(folder, x64Name))) +
+                  UninstallOfNothing() + prompt);
+}
+
+TEST_F(Operations, PreviousFileThatCannotBeReadStopsTheRunBeforeItChangesAnything) {
+    Run(L"--install");
+    const std::wstring x64 = Join(versionFolder, x64Name);
+    const MachineState before = Snapshot({L"C:\\Ops"});
+    {
+        const UniqueHandle exclusive(
+            CreateFileW(x64.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(exclusive.valid());
+        EXPECT_EQ(Run(L"--install", L"", installFailed),
+                  versionLines + Error("Unable to read " + Narrow(x64) + ".") + prompt);
+    }
+    EXPECT_EQ(Snapshot({L"C:\\Ops"}), before);
 }

@@ -1,13 +1,14 @@
 // Install and uninstall when something is in the way: a DLL held open or in
 // use, a registration that fails, a registered file that is gone or foreign,
-// registrations in two folders, no folder to install into, a missing payload,
-// another run at the same time, programs and DLLs planted where the tool
-// might look for its own.
+// registrations in two folders, no folder to install into or one Windows
+// would not serve, a missing payload, another run at the same time, programs
+// and DLLs planted where the tool might look for its own.
 #include "e2e/OperationsFixture.h"
 
 #include "app/RunLock.h"
 #include "core/OnExit.h"
 #include "platform/FullPath.h"
+#include "platform/SecurityDescriptor.h"
 #include "platform/UniqueHandle.h"
 #include "platform/Wow64Path.h"
 
@@ -100,16 +101,25 @@ std::shared_ptr<void> HoldForWriting(const std::wstring& path) {
                     nullptr, OPEN_EXISTING, 0, nullptr));
 }
 
-std::string Written(const std::string& path, const char* payload) {
-    return Info("Written: " + path + " bytes: " + std::to_string(PayloadBytes(payload).size()));
+std::wstring In(const std::wstring& folder, const std::wstring& name) {
+    return Join(folder, name);
 }
 
-std::string FolderLinesDefaultingToBase(const std::wstring& base) {
-    const std::string version = Narrow(Join(base, L"9_1_1"));
-    return Info("Expanding: " + Narrow(base)) + Info("Expanded: " + Narrow(base)) +
-           Info("Install path: " + version) +
-           Warning("Error creating install directory or directory busy: " + version) +
-           Info("Defaulting to install path: " + Narrow(base));
+using LoadedDll = std::unique_ptr<std::remove_pointer_t<HMODULE>, decltype(&FreeLibrary)>;
+
+LoadedDll Load(const std::wstring& path) {
+    return LoadedDll(LoadLibraryW(path.c_str()), FreeLibrary);
+}
+
+// The copies of the SDK DLLs that a run renamed aside in `folder`.
+std::vector<std::wstring> AsideCopiesIn(const std::wstring& folder) {
+    std::vector<std::wstring> copies;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().extension() == L".old") {
+            copies.push_back(entry.path().wstring());
+        }
+    }
+    return copies;
 }
 
 } // namespace
@@ -120,12 +130,11 @@ TEST_F(Operations, DllHeldOpenIsRegisteredOnlyWhenItIsThisVersionsOwn) {
     // SDK's, or a DLL of someone else's that leaves a mark when loaded.
     fs::create_directories(versionFolder);
     testsupport::WriteFileBytes(versionFolder + L"\\notes.txt", "mine");
-    const std::wstring heldPath = Join(base, x64Name);
-    const std::string held = Narrow(heldPath);
-    const std::string x86 = Narrow(Join(base, x86Name));
-    const std::string start = versionLines + UninstallOfNothing() + Info("Starting install") +
-                              Info("Initialize COM") + FolderLinesDefaultingToBase(base) +
-                              Warning("Could not write: " + held + " unable to extract file.");
+    const std::wstring held = Join(base, x64Name);
+    const std::wstring x86 = Join(base, x86Name);
+    const std::string start =
+        versionLines + UninstallOfNothing() + installStart + FolderLinesDefaultingToBase(base) +
+        Warning("Could not write: " + Narrow(held) + " unable to extract file.");
     const struct {
         const char* file;
         std::uint32_t exitCode;
@@ -133,30 +142,27 @@ TEST_F(Operations, DllHeldOpenIsRegisteredOnlyWhenItIsThisVersionsOwn) {
     } cases[] = {
         {"RIMKIT_PAYLOAD_X64", succeeded,
          start +
-             Info("Adding " + held +
+             Info("Adding " + Narrow(held) +
                   " to the register list so that something will be registered.") +
-             Written(x86, "RIMKIT_PAYLOAD_X86") + Info("Registered: " + held) +
-             Info("Registered: " + x86) + Info("Uninitialize COM") + Info("Exiting install") +
+             Written(x86, "RIMKIT_PAYLOAD_X86") + Infos("Registered: ", {held, x86}) + installEnd +
              prompt},
         {"RIMKIT_PLANTED_LIBRARY", installFailed,
-         start + Error("Not registered, not this version's DLL: " + held) +
-             Written(x86, "RIMKIT_PAYLOAD_X86") + Info("Registered: " + x86) +
-             Info("Uninitialize COM") + Info("Exiting install") +
-             Error("Install failed; rolling back.") + Info("Unregistered: " + x86) +
-             Info("Deleted: " + x86) +
-             Info("Rollback complete: the machine is as it was before this install.") + prompt},
+         start + Error("Not registered, not this version's DLL: " + Narrow(held)) +
+             Written(x86, "RIMKIT_PAYLOAD_X86") + Infos("Registered: ", {x86}) + installEnd +
+             rollingBack + Infos("Unregistered: ", {x86}) + Infos("Deleted: ", {x86}) + rolledBack +
+             prompt},
     };
     for (const auto& test : cases) {
         RemoveRegistrations();
-        fs::remove(heldPath);
-        fs::copy_file(testsupport::BuildPath(test.file), heldPath);
+        fs::remove(held);
+        fs::copy_file(testsupport::BuildPath(test.file), held);
         {
-            const auto holder = HoldOpen(heldPath);
+            const auto holder = HoldOpen(held);
             ASSERT_TRUE(holder.valid());
             EXPECT_EQ(Run(L"--install", L"", test.exitCode), test.log);
         }
-        EXPECT_EQ(ReadFileBytes(heldPath), PayloadBytes(test.file));
-        EXPECT_FALSE(testsupport::PathExists(heldPath + L".ran")) << "the planted DLL was loaded";
+        EXPECT_EQ(ReadFileBytes(held), PayloadBytes(test.file));
+        EXPECT_FALSE(testsupport::PathExists(held + L".ran")) << "the planted DLL was loaded";
     }
     ExpectNothingRegistered();
     EXPECT_EQ(DllsIn(base), std::vector<std::wstring>{x64Name});
@@ -166,112 +172,86 @@ TEST_F(Operations, InstallThatDoesNotCompleteLeavesTheMachineAsItWas) {
     const std::wstring old = L"C:\\Ops\\Old\\9_1_1";
     const std::wstring newBase = L"C:\\Ops\\New\\";
     const std::wstring folder = Join(newBase, L"9_1_1");
-    const std::string x64 = Narrow(Join(folder, x64Name));
-    const std::string x86 = Narrow(Join(folder, x86Name));
-    const std::string installStart =
-        Info("Starting install") + Info("Initialize COM") + NewVersionFolder(newBase, newBase);
-    const std::string installEnd =
-        Info("Uninitialize COM") + Info("Exiting install") + Error("Install failed; rolling back.");
-    const std::string complete =
-        Info("Rollback complete: the machine is as it was before this install.");
-    const auto restore = [&](const std::wstring& from) {
-        return Info("Restored: " + Narrow(Join(from, x86Name))) +
-               Info("Restored: " + Narrow(Join(from, x64Name))) +
-               Info("Registered: " + Narrow(Join(from, x86Name))) +
-               Info("Registered: " + Narrow(Join(from, x64Name))) + complete;
+    const std::wstring x64 = In(folder, x64Name);
+    const std::wstring x86 = In(folder, x86Name);
+    const std::string newFolder = installStart + NewVersionFolder(newBase, newBase);
+    const std::string failed = installEnd + rollingBack;
+    const auto restore = [](const std::wstring& from) {
+        return Infos("Restored: ", {In(from, x86Name), In(from, x64Name)}) +
+               Infos("Registered: ", {In(from, x86Name), In(from, x64Name)}) + rolledBack;
     };
     const std::wstring deep = L"C:\\Ops\\New\\Deep\\Er";
+    const std::wstring deepX64 = In(deep + L"\\9_1_1", x64Name);
+    const std::wstring deepX86 = In(deep + L"\\9_1_1", x86Name);
     const std::wstring shared = L"C:\\Ops\\Shared\\9_1_1";
-    const std::string sharedX64 = Narrow(Join(shared, x64Name));
-    const std::string sharedX86 = Narrow(Join(shared, x86Name));
-    const std::string newX86Failing =
-        Written(x64, "RIMKIT_PAYLOAD_X64") + Written(x86, "RIMKIT_FAILING_X86") +
-        Info("Registered: " + x64) + Error("Unable to register: " + x86 + " with args: /s");
-    const auto half = [&](const char* payload) {
-        return UninstallOfNothing() + installStart + Written(x64, payload) +
-               Written(x86, "RIMKIT_PAYLOAD_X86") +
-               Error("Unable to register: " + x64 + " with args: /s") + Info("Registered: " + x86) +
-               installEnd + Info("Unregistered: " + x86);
+    const std::wstring sharedX64 = In(shared, x64Name);
+    const std::wstring sharedX86 = In(shared, x86Name);
+    // The new 64-bit DLL failed to register, the 32-bit one did.
+    const auto x64Failed = [&](const char* payload64) {
+        return UninstallOfNothing() + newFolder + Written(x64, payload64) +
+               Written(x86, "RIMKIT_PAYLOAD_X86") + CannotRegister(x64) +
+               Infos("Registered: ", {x86}) + failed + Infos("Unregistered: ", {x86});
     };
-    const auto cleanMachineWhose64BitDllFails = [&](const char* payload64) {
-        return UninstallOfNothing() + installStart + Written(x64, payload64) +
-               Written(x86, "RIMKIT_PAYLOAD_X86") +
-               Error("Unable to register: " + x64 + " with args: /s") + Info("Registered: " + x86) +
-               installEnd + Info("Unregistered: " + x86) + Info("Deleted: " + x64) +
-               Info("Deleted: " + x86) + complete;
+    const auto x86Failed = [&](const std::wstring& dll64, const std::wstring& dll86) {
+        return Written(dll64, "RIMKIT_PAYLOAD_X64") + Written(dll86, "RIMKIT_FAILING_X86") +
+               Infos("Registered: ", {dll64}) + CannotRegister(dll86) + failed +
+               Infos("Unregistered: ", {dll64}) + Infos("Deleted: ", {dll64, dll86});
     };
+    const std::string allGone = Infos("Deleted: ", {x64, x86}) + rolledBack;
     const struct {
         const char* exe;
         std::wstring installedFrom; // an installation there first, in Old or Shared
         std::wstring arguments;
         std::string log;
         std::wstring gone;             // nothing of it is left
-        std::wstring named64 = L"";    // what the 64-bit view names at the end, when not as before
         bool planted64BitTool = false; // System32's regsvr32 ends with 0 and registers nothing
+        bool sticky = false;           // a registration that cannot be undone stays
     } cases[] = {
         // A clean machine whose new 64-bit DLL fails to register.
         {"RIMKIT_MANAGER_FAILING_X64_EXE", L"", L"--install",
-         cleanMachineWhose64BitDllFails("RIMKIT_FAILING_X64"), folder},
+         x64Failed("RIMKIT_FAILING_X64") + allGone, folder},
         // The same when System32's regsvr32 ends with 0 but registers nothing.
-        {"RIMKIT_MANAGER_EXE", L"", L"--install",
-         cleanMachineWhose64BitDllFails("RIMKIT_PAYLOAD_X64"), folder, L"", true},
+        {"RIMKIT_MANAGER_EXE", L"", L"--install", x64Failed("RIMKIT_PAYLOAD_X64") + allGone, folder,
+         true},
         // A tool without the 32-bit DLL installs half an SDK: not at all.
         {"RIMKIT_MANAGER_X64_ONLY_EXE", L"", L"--install",
-         UninstallOfNothing() + installStart + Written(x64, "RIMKIT_PAYLOAD_X64") +
+         UninstallOfNothing() + newFolder + Written(x64, "RIMKIT_PAYLOAD_X64") +
              "Error: Unable to find resource: vexo_steering_wheel_x86.dll of type dll" +
-             Info("Registered: " + x64) + installEnd + Info("Unregistered: " + x64) +
-             Info("Deleted: " + x64) + complete,
+             Infos("Registered: ", {x64}) + failed + Infos("Unregistered: ", {x64}) +
+             Infos("Deleted: ", {x64}) + rolledBack,
          folder},
         // An upgrade whose new 32-bit DLL fails to register.
         {"RIMKIT_MANAGER_FAILING_X86_EXE", L"C:\\Ops\\Old", L"--install",
-         UninstallOfBoth(old) + installStart + newX86Failing + installEnd +
-             Info("Unregistered: " + x64) + Info("Deleted: " + x64) + Info("Deleted: " + x86) +
-             restore(old),
-         folder},
+         UninstallOfBoth(old) + newFolder + x86Failed(x64, x86) + restore(old), folder},
         // Every folder it made goes, however deep.
         {"RIMKIT_MANAGER_FAILING_X86_EXE", L"", L"--install --path " + deep,
-         UninstallOfNothing() + Info("Starting install") + Info("Initialize COM") +
-             NewVersionFolder(deep, deep) +
-             Written(Narrow(Join(deep, L"9_1_1\\" + x64Name)), "RIMKIT_PAYLOAD_X64") +
-             Written(Narrow(Join(deep, L"9_1_1\\" + x86Name)), "RIMKIT_FAILING_X86") +
-             Info("Registered: " + Narrow(Join(deep, L"9_1_1\\" + x64Name))) +
-             Error("Unable to register: " + Narrow(Join(deep, L"9_1_1\\" + x86Name)) +
-                   " with args: /s") +
-             installEnd + Info("Unregistered: " + Narrow(Join(deep, L"9_1_1\\" + x64Name))) +
-             Info("Deleted: " + Narrow(Join(deep, L"9_1_1\\" + x64Name))) +
-             Info("Deleted: " + Narrow(Join(deep, L"9_1_1\\" + x86Name))) + complete,
+         UninstallOfNothing() + installStart + NewVersionFolder(deep, deep) +
+             x86Failed(deepX64, deepX86) + rolledBack,
          L"C:\\Ops\\New\\Deep"},
         // The previous files, written over with the new bytes, are written back.
         {"RIMKIT_MANAGER_FAILING_X86_EXE", L"C:\\Ops\\Shared", L"--install --path C:\\Ops\\Shared",
-         UninstallOfBoth(shared) + Info("Starting install") + Info("Initialize COM") +
+         UninstallOfBoth(shared) + installStart +
              NewVersionFolder(L"C:\\Ops\\Shared", L"C:\\Ops\\Shared") +
-             Written(sharedX64, "RIMKIT_PAYLOAD_X64") + Written(sharedX86, "RIMKIT_FAILING_X86") +
-             Info("Registered: " + sharedX64) +
-             Error("Unable to register: " + sharedX86 + " with args: /s") + installEnd +
-             Info("Unregistered: " + sharedX64) + Info("Deleted: " + sharedX64) +
-             Info("Deleted: " + sharedX86) + restore(shared),
+             x86Failed(sharedX64, sharedX86) + restore(shared),
          L""},
         // A new DLL that writes its registration and then fails is unregistered.
         {"RIMKIT_MANAGER_HALF_X64_EXE", L"", L"--install",
-         half("RIMKIT_HALF_X64") + Info("Unregistered: " + x64) + Info("Deleted: " + x64) +
-             Info("Deleted: " + x86) + complete,
-         folder},
+         x64Failed("RIMKIT_HALF_X64") + Infos("Unregistered: ", {x64}) + allGone, folder},
         // One that cannot be unregistered either: the rollback says so.
         {"RIMKIT_MANAGER_STICKY_X64_EXE", L"", L"--install",
-         half("RIMKIT_STICKY_X64") + Error("Unable to unregister: " + x64 + " with args: /s /u") +
-             Warning("Not deleted, still registered: " + x64) + Info("Deleted: " + x86) +
-             Error("Rollback incomplete: " + x64) + Error("Rollback incomplete: " + Narrow(folder)),
-         L"", Join(folder, x64Name)},
+         x64Failed("RIMKIT_STICKY_X64") + CannotUnregister(x64) + NotDeletedRegistered(x64) +
+             Infos("Deleted: ", {x86}) + Error("Rollback incomplete: " + Narrow(x64)) +
+             Error("Rollback incomplete: " + Narrow(folder)),
+         L"", false, true},
     };
     for (const auto& test : cases) {
         RemoveRegistrations();
         for (const auto* tree : {L"C:\\Ops\\Old", L"C:\\Ops\\New", L"C:\\Ops\\Shared"}) {
             testsupport::RemoveTree(tree);
         }
-        testsupport::RemoveTree(RecoveryFolder());
+        testsupport::RemoveTree(VexoFolder());
         if (!test.installedFrom.empty()) {
-            const ToolSandbox oldTool(L"C:\\Ops\\Old");
-            oldTool.Run(L"--install --path " + test.installedFrom);
+            ToolSandbox(L"C:\\Ops\\Old").Run(L"--install --path " + test.installedFrom);
         }
         const ToolSandbox newTool(L"C:\\Ops\\New", test.exe);
         const auto plant = test.planted64BitTool ? testsupport::PlantRegsvr32InSystem32() : nullptr;
@@ -283,13 +263,23 @@ TEST_F(Operations, InstallThatDoesNotCompleteLeavesTheMachineAsItWas) {
         if (!test.gone.empty()) {
             EXPECT_FALSE(testsupport::PathExists(test.gone)) << test.exe;
         }
-        if (!test.named64.empty()) {
-            // Its way back stays until an install completes.
+        if (test.sticky) {
+            // Its way back stays until an install completes: the next run
+            // cannot undo it either, says so, and keeps it.
             EXPECT_EQ(ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey),
-                      test.named64);
-            EXPECT_EQ(Run(L"--status"),
-                      StatusOf("Not installed", "Installed at: " + x64, interruptedWarning));
-            testsupport::RemoveTree(RecoveryFolder());
+                      x64);
+            EXPECT_EQ(Run(L"--status"), StatusOf("Not installed", "Installed at: " + Narrow(x64),
+                                                 interruptedWarning));
+            const std::string again = newTool.Run(test.arguments).output;
+            EXPECT_EQ(again.rfind(versionLines + undoing + CannotUnregister(x64) +
+                                      NotDeletedRegistered(x64) +
+                                      Error("Rollback incomplete: " + Narrow(x64)),
+                                  0),
+                      0u)
+                << again;
+            EXPECT_EQ(again.find(undone), std::string::npos) << again;
+            EXPECT_TRUE(testsupport::PathExists(RecordPath()));
+            testsupport::RemoveTree(VexoFolder());
             continue;
         }
         if (test.installedFrom.empty()) {
@@ -298,7 +288,7 @@ TEST_F(Operations, InstallThatDoesNotCompleteLeavesTheMachineAsItWas) {
         }
         const std::wstring from = Join(test.installedFrom, L"9_1_1");
         ExpectInstalledIn(from);
-        testsupport::RunProgram(L"C:\\windows\\system32\\wineboot.exe", L"-r");
+        Restart();
         ExpectInstalledIn(from);
     }
 }
@@ -308,8 +298,6 @@ TEST_F(Operations, InstallThatDoesNotCompleteLeavesTheMachineAsItWas) {
 TEST_F(Operations, RegisteredFileThatCannotBeUnregisteredFailsTheUninstallWhileItIsThere) {
     const std::wstring x64 = Join(versionFolder, x64Name);
     const std::wstring x86 = Join(versionFolder, x86Name);
-    const std::string cannot64 =
-        Error("Unable to unregister: " + Narrow(x64) + " with args: /s /u");
     const struct {
         std::function<std::shared_ptr<void>()> disturb;
         std::uint32_t exitCode;
@@ -321,16 +309,15 @@ TEST_F(Operations, RegisteredFileThatCannotBeUnregisteredFailsTheUninstallWhileI
              return std::shared_ptr<void>();
          },
          succeeded,
-         Info("Unregistered: " + Narrow(x86)) + cannot64 + Info("Deleted: " + Narrow(x86))},
+         Infos("Unregistered: ", {x86}) + CannotUnregister(x64) + Infos("Deleted: ", {x86})},
         {HideRegsvr32, installFailed,
-         Error("Unable to unregister: " + Narrow(x86) + " with args: /s /u") + cannot64},
+         CannotUnregister(x86, notStarted) + CannotUnregister(x64, notStarted)},
     };
     for (const auto& test : cases) {
         Run(L"--install");
         const auto disturbance = test.disturb();
         EXPECT_EQ(Run(L"--uninstall", L"", test.exitCode),
-                  versionLines + Info("Starting uninstall") + Info("Initialize COM") + test.lines +
-                      Info("Uninitialize COM") + Info("Exiting uninstall") + prompt);
+                  versionLines + uninstallStart + test.lines + uninstallEnd + prompt);
         EXPECT_EQ(ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey), x64);
         if (test.exitCode == succeeded) {
             EXPECT_FALSE(testsupport::PathExists(versionFolder)); // left empty, so removed
@@ -348,12 +335,11 @@ TEST_F(Operations, RegistrationsInTwoFoldersAreRemovedButNeitherFolderIs) {
     RegisterCopy("RIMKIT_STANDIN_X64", x64);
 
     EXPECT_EQ(Run(L"-u"),
-              versionLines + Info("Starting uninstall") + Info("Initialize COM") +
-                  Info("Unregistered: " + Narrow(x86)) + Info("Unregistered: " + Narrow(x64)) +
-                  Info("Deleted: " + Narrow(x86)) + Info("Deleted: " + Narrow(x64)) +
+              versionLines + uninstallStart + Infos("Unregistered: ", {x86, x64}) +
+                  Infos("Deleted: ", {x86, x64}) +
                   Error("RemoveParentFolder(): Not removing the parent folder because not all "
                         "files have the same parent. C:\\Ops\\Data\\One != C:\\Ops\\Data\\Two") +
-                  Info("Uninitialize COM") + Info("Exiting uninstall") + prompt);
+                  uninstallEnd + prompt);
     ExpectNothingRegistered();
     EXPECT_TRUE(testsupport::PathExists(L"C:\\Ops\\Data\\One"));
     EXPECT_TRUE(testsupport::PathExists(L"C:\\Ops\\Data\\Two"));
@@ -364,15 +350,80 @@ TEST_F(Operations, InstallFolderThatCannotBeCreatedIsAnErrorAndTheRunEndsNormall
     fs::create_directories(L"C:\\Ops\\Data");
     testsupport::WriteFileBytes(blocker, "a file where the folder should be");
 
-    EXPECT_EQ(
-        Run(L"--install --path " + blocker, L"", installFailed),
-        versionLines + UninstallOfNothing() + Info("Starting install") + Info("Initialize COM") +
-            FolderLinesDefaultingToBase(blocker) + Info("Uninitialize COM") +
-            Info("Exiting install") + Error("Failed to create folder: " + Narrow(blocker)) +
-            Error("Install failed; rolling back.") +
-            Info("Rollback complete: the machine is as it was before this install.") + prompt);
+    EXPECT_EQ(Run(L"--install --path " + blocker, L"", installFailed),
+              versionLines + UninstallOfNothing() + installStart +
+                  FolderLinesDefaultingToBase(blocker) + installEnd +
+                  Error("Failed to create folder: " + Narrow(blocker)) + rollingBack + rolledBack +
+                  prompt);
     ExpectNothingRegistered();
     EXPECT_EQ(ReadFileBytes(blocker), "a file where the folder should be");
+}
+
+// Windows serves neither a DLL in its own folder nor one past 259
+// characters; the install refuses both before it makes anything.
+TEST_F(Operations, InstallFolderThatWindowsWouldNotServeIsRefusedBeforeAnythingIsMade) {
+    const std::wstring data = L"C:\\Ops\\Data";
+    fs::create_directories(data);
+    testsupport::RunUnixTool("RIMKIT_UNIX_LN", L"-s ../../windows ToWindows", data, [&] {
+        return testsupport::PathExists(data + L"\\ToWindows\\win.ini");
+    });
+    // A link in the prefix must not outlast the test; only Unix removes it alone.
+    const OnExit unlink([&] {
+        testsupport::RunUnixTool("RIMKIT_UNIX_RM", L"ToWindows", data,
+                                 [&] { return !testsupport::PathExists(data + L"\\ToWindows"); });
+    });
+    const std::wstring longBase = data + L"\\" + std::wstring(220, L'l');
+    const std::wstring longDll = Join(longBase + L"\\9_1_1", x64Name);
+    const auto inWindows = [](const std::wstring& folder) {
+        return Error("Not installed, in the Windows folder: " + Narrow(folder));
+    };
+    const struct {
+        std::wstring typed, made; // what --path says, and where the DLLs would go
+        std::string refusal;      // empty: it installs there
+    } cases[] = {
+        {L"C:\\windows\\Rimkit", L"C:\\windows\\Rimkit\\9_1_1",
+         inWindows(L"C:\\windows\\Rimkit\\9_1_1")},
+        {L"c:\\WINDOWS\\rimkit", L"c:\\WINDOWS\\rimkit\\9_1_1",
+         inWindows(L"c:\\WINDOWS\\rimkit\\9_1_1")},
+        {L"\\\\?\\C:\\Windows\\Rimkit", L"\\\\?\\C:\\Windows\\Rimkit\\9_1_1",
+         inWindows(L"\\\\?\\C:\\Windows\\Rimkit\\9_1_1")},
+        {data + L"\\ToWindows\\Rimkit", L"C:\\windows\\Rimkit\\9_1_1",
+         inWindows(data + L"\\ToWindows\\Rimkit\\9_1_1")},
+        {longBase, longBase, Error("Install path too long: " + Narrow(longDll))},
+        // Beside the Windows folder is not in it.
+        {L"C:\\WindowsTools", L"C:\\WindowsTools\\9_1_1", ""},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(Narrow(test.typed));
+        RemoveRegistrations();
+        std::atomic<bool> made{false};
+        const RunResult run = tool.Run(L"--install --path \"" + test.typed + L"\"", L"",
+                                       [&](void* process, const auto&) {
+                                           while (WaitForSingleObject(process, 1) == WAIT_TIMEOUT) {
+                                               made = made || testsupport::PathExists(test.made);
+                                           }
+                                       });
+        const std::string version = Narrow(Join(test.typed, L"9_1_1"));
+        const std::string selection = Info("Expanding: " + Narrow(test.typed)) +
+                                      Info("Expanded: " + Narrow(test.typed)) +
+                                      Info("Install path: " + version);
+        if (test.refusal.empty()) {
+            EXPECT_EQ(run.output,
+                      versionLines + UninstallOfNothing() +
+                          InstallOfBoth(NewVersionFolder(test.typed, test.typed), test.made) +
+                          prompt);
+            ExpectInstalledIn(test.made);
+            Run(L"--uninstall");
+            testsupport::RemoveTree(test.typed);
+            continue;
+        }
+        EXPECT_EQ(run.exitCode, installFailed);
+        EXPECT_EQ(run.output, versionLines + UninstallOfNothing() + installStart + selection +
+                                  installEnd + test.refusal + rollingBack + rolledBack + prompt);
+        EXPECT_FALSE(made);
+        EXPECT_FALSE(testsupport::PathExists(test.made));
+        ExpectNothingRegistered();
+    }
 }
 
 TEST_F(Operations, NothingPlantedBesideTheToolInTheCurrentFolderOrOnPathRuns) {
@@ -406,18 +457,15 @@ TEST_F(Operations, NoRuntimeDllIsTakenFromTheCallersFolder) {
     fs::create_directories(work);
     fs::copy_file(testsupport::BuildPath("RIMKIT_PLANTED_RUNTIME"), planted);
     const std::wstring runtimeBase = L"C:\\Ops\\Runtime\\";
-    const std::string x64 = Narrow(Join(runtimeBase, L"9_1_1\\" + x64Name));
-    const std::string x86 = Narrow(Join(runtimeBase, L"9_1_1\\" + x86Name));
+    const std::wstring x64 = In(runtimeBase + L"9_1_1", x64Name);
+    const std::wstring x86 = In(runtimeBase + L"9_1_1", x86Name);
 
     EXPECT_EQ(needsRuntime.Run(L"--install", work).output,
-              versionLines + UninstallOfNothing() + Info("Starting install") +
-                  Info("Initialize COM") + NewVersionFolder(runtimeBase, runtimeBase) +
+              versionLines + UninstallOfNothing() + installStart +
+                  NewVersionFolder(runtimeBase, runtimeBase) +
                   Written(x64, "RIMKIT_NEEDS_RUNTIME_X64") + Written(x86, "RIMKIT_PAYLOAD_X86") +
-                  Error("Unable to register: " + x64 + " with args: /s") +
-                  Info("Registered: " + x86) + Info("Uninitialize COM") + Info("Exiting install") +
-                  Error("Install failed; rolling back.") + Info("Unregistered: " + x86) +
-                  Info("Deleted: " + x64) + Info("Deleted: " + x86) +
-                  Info("Rollback complete: the machine is as it was before this install.") +
+                  CannotRegister(x64) + Infos("Registered: ", {x86}) + installEnd + rollingBack +
+                  Infos("Unregistered: ", {x86}) + Infos("Deleted: ", {x64, x86}) + rolledBack +
                   prompt);
     EXPECT_FALSE(testsupport::PathExists(planted + L".ran")) << "the planted runtime was loaded";
     ExpectNothingRegistered();
@@ -429,34 +477,26 @@ TEST_F(Operations, ReinstallWhoseRegistrationFailsKeepsTheRegisteredDlls) {
     const std::wstring work = L"C:\\Ops\\Data\\Work";
     fs::create_directories(versionFolder + L"\\busy");
     fs::create_directories(work + L"\\9_1_1\\busy");
+    // The old 32-bit DLL could not be unregistered, for `cause`; then `unregister`.
     const auto reinstall = [](const std::wstring& registered, const std::wstring& typed,
-                              const std::string& unregister, const std::string& registration,
-                              const std::string& rollback) {
-        return versionLines + Info("Starting uninstall") + Info("Initialize COM") +
-               Error("Unable to unregister: " + Narrow(Join(registered, x86Name)) +
-                     " with args: /s /u") +
-               unregister + Info("Uninitialize COM") + Info("Exiting uninstall") +
-               Info("Starting install") + Info("Initialize COM") +
-               FolderLinesDefaultingToBase(typed) +
-               Written(Narrow(Join(typed, x64Name)), "RIMKIT_PAYLOAD_X64") + registration +
-               Info("Uninitialize COM") + Info("Exiting install") +
-               Error("Install failed; rolling back.") + rollback +
-               Info("Rollback complete: the machine is as it was before this install.") + prompt;
+                              const std::string& cause, const std::string& unregister,
+                              const std::string& registration, const std::string& rollback) {
+        return versionLines + uninstallStart + CannotUnregister(Join(registered, x86Name), cause) +
+               unregister + uninstallEnd + installStart + FolderLinesDefaultingToBase(typed) +
+               Written(Join(typed, x64Name), "RIMKIT_PAYLOAD_X64") + registration + installEnd +
+               rollingBack + rollback + rolledBack + prompt;
     };
     const auto withoutRegsvr32 = [&](const std::wstring& registered, const std::wstring& typed) {
-        const std::string x64 = Narrow(Join(typed, x64Name));
-        const std::string x86 = Narrow(Join(typed, x86Name));
-        return reinstall(registered, typed,
-                         Error("Unable to unregister: " + Narrow(Join(registered, x64Name)) +
-                               " with args: /s /u"),
-                         Written(x86, "RIMKIT_PAYLOAD_X86") +
-                             Error("Unable to register: " + x64 + " with args: /s") +
-                             Error("Unable to register: " + x86 + " with args: /s"),
-                         Warning("Not deleted, still registered: " + x64) +
-                             Warning("Not deleted, still registered: " + x86));
+        const std::wstring x64 = Join(typed, x64Name);
+        const std::wstring x86 = Join(typed, x86Name);
+        return reinstall(registered, typed, notStarted,
+                         CannotUnregister(Join(registered, x64Name), notStarted),
+                         Written(x86, "RIMKIT_PAYLOAD_X86") + CannotRegister(x64, notStarted) +
+                             CannotRegister(x86, notStarted),
+                         NotDeletedRegistered(x64) + NotDeletedRegistered(x86));
     };
-    const std::string x64 = Narrow(Join(base, x64Name));
-    const std::string x86 = Narrow(Join(base, x86Name));
+    const std::wstring x64 = Join(base, x64Name);
+    const std::wstring x86 = Join(base, x86Name);
     const struct {
         std::function<std::shared_ptr<void>()> disturb;
         std::wstring arguments, folder;
@@ -466,16 +506,15 @@ TEST_F(Operations, ReinstallWhoseRegistrationFailsKeepsTheRegisteredDlls) {
         {HideRegsvr32, L"--install --path C:", work, withoutRegsvr32(work, L"C:")},
         {[this] { return HoldForWriting(Join(base, x86Name)); }, L"--install", base,
          reinstall(
-             base, base,
-             Info("Unregistered: " + x64) + Info("Deleted: " + x64) +
+             base, base, "",
+             Infos("Unregistered: ", {x64}) + Infos("Deleted: ", {x64}) +
                  Error("RemoveParentFolder(): Unable to remove folder C:\\Ops\\Rimkit Manager"),
-             Warning("Could not write: " + x86 + " unable to extract file.") +
-                 Info("Adding " + x86 +
+             Warning("Could not write: " + Narrow(x86) + " unable to extract file.") +
+                 Info("Adding " + Narrow(x86) +
                       " to the register list so that something will be registered.") +
-                 Info("Registered: " + x64) +
-                 Error("Unable to register: " + x86 + " with args: /s"),
-             Info("Unregistered: " + x64) + Info("Deleted: " + x64) + Info("Restored: " + x64) +
-                 Info("Registered: " + x64))},
+                 Infos("Registered: ", {x64}) + CannotRegister(x86),
+             Infos("Unregistered: ", {x64}) + Infos("Deleted: ", {x64}) +
+                 Infos("Restored: ", {x64}) + Infos("Registered: ", {x64}))},
     };
     for (const auto& test : cases) {
         Run(test.arguments, work);
@@ -488,36 +527,27 @@ TEST_F(Operations, ReinstallWhoseRegistrationFailsKeepsTheRegisteredDlls) {
     }
 }
 
-using LoadedDll = std::unique_ptr<std::remove_pointer_t<HMODULE>, decltype(&FreeLibrary)>;
-
 TEST_F(Operations, DllInUseNeverMovesTheInstallOutOfTheVersionFolder) {
     Run(L"--install");
     const std::wstring busy = Join(versionFolder, x64Name);
-    LoadedDll user(LoadLibraryW(busy.c_str()), FreeLibrary);
+    const std::wstring x86 = Join(versionFolder, x86Name);
+    LoadedDll user = Load(busy);
     ASSERT_TRUE(user);
-    const std::string x86 = Narrow(Join(versionFolder, x86Name));
     const std::string uninstallOfBusy =
-        Info("Starting uninstall") + Info("Initialize COM") + Info("Unregistered: " + x86) +
-        Info("Unregistered: " + Narrow(busy)) + Info("Deleted: " + x86) +
+        uninstallStart + Infos("Unregistered: ", {x86, busy}) + Infos("Deleted: ", {x86}) +
         Error("Delete: Failed: " + Narrow(busy)) +
         Error("RemoveParentFolder(): Unable to remove folder " + Narrow(versionFolder)) +
-        Info("Uninitialize COM") + Info("Exiting uninstall");
-    const std::string reused =
-        Info("Expanding: " + Narrow(base)) + Info("Expanded: " + Narrow(base)) +
-        Info("Install path: " + Narrow(versionFolder)) +
-        Info("Directory already created but empty...reusing: " + Narrow(versionFolder));
+        uninstallEnd;
 
     // The copy in use is this version's: it is registered again where it is.
     for (int reinstall = 0; reinstall < 2; ++reinstall) {
         EXPECT_EQ(Run(L"--install"),
-                  versionLines + uninstallOfBusy + Info("Starting install") +
-                      Info("Initialize COM") + reused +
+                  versionLines + uninstallOfBusy + installStart + ReusedVersionFolder(base) +
                       Warning("Could not write: " + Narrow(busy) + " unable to extract file.") +
                       Info("Adding " + Narrow(busy) +
                            " to the register list so that something will be registered.") +
-                      Written(x86, "RIMKIT_PAYLOAD_X86") + Info("Registered: " + Narrow(busy)) +
-                      Info("Registered: " + x86) + Info("Uninitialize COM") +
-                      Info("Exiting install") + prompt);
+                      Written(x86, "RIMKIT_PAYLOAD_X86") + Infos("Registered: ", {busy, x86}) +
+                      installEnd + prompt);
         ExpectInstalledIn(versionFolder);
     }
 
@@ -525,42 +555,72 @@ TEST_F(Operations, DllInUseNeverMovesTheInstallOutOfTheVersionFolder) {
     // before then still goes into the version folder.
     EXPECT_EQ(Run(L"--uninstall"),
               versionLines + uninstallOfBusy + Scheduled(busy) + Scheduled(versionFolder) + prompt);
-    EXPECT_EQ(Run(L"--install"),
-              versionLines + UninstallOfNothing() + InstallOfBoth(reused, versionFolder) + prompt);
+    EXPECT_EQ(Run(L"--install"), versionLines + UninstallOfNothing() +
+                                     InstallOfBoth(ReusedVersionFolder(base), versionFolder) +
+                                     prompt);
     ExpectInstalledIn(versionFolder);
 
     user.reset();
-    testsupport::RunProgram(L"C:\\windows\\system32\\wineboot.exe", L"-r");
+    Restart();
     ExpectInstalledIn(versionFolder);
     EXPECT_EQ(std::distance(fs::directory_iterator(versionFolder), fs::directory_iterator()), 2);
     EXPECT_TRUE(DllsIn(base).empty());
 
     // Every DLL of the folder in use: the folder goes at the restart too, after them.
-    const std::wstring x64Busy = Join(versionFolder, x64Name);
-    const std::wstring x86Busy = Join(versionFolder, x86Name);
-    LoadedDll lastUser(LoadLibraryW(x64Busy.c_str()), FreeLibrary);
-    auto reader = HoldOpen(x86Busy);
-    EXPECT_EQ(Run(L"-u"),
-              versionLines + Info("Starting uninstall") + Info("Initialize COM") +
-                  Info("Unregistered: " + Narrow(x86Busy)) +
-                  Info("Unregistered: " + Narrow(x64Busy)) +
-                  Error("Delete: Failed: " + Narrow(x86Busy)) +
-                  Error("Delete: Failed: " + Narrow(x64Busy)) +
-                  Error("RemoveParentFolder(): Unable to remove folder " + Narrow(versionFolder)) +
-                  Info("Uninitialize COM") + Info("Exiting uninstall") + Scheduled(x86Busy) +
-                  Scheduled(x64Busy) + Scheduled(versionFolder) + prompt);
+    LoadedDll lastUser = Load(busy);
+    auto reader = HoldOpen(x86);
+    EXPECT_EQ(
+        Run(L"-u"),
+        versionLines + uninstallStart + Infos("Unregistered: ", {x86, busy}) +
+            Error("Delete: Failed: " + Narrow(x86)) + Error("Delete: Failed: " + Narrow(busy)) +
+            Error("RemoveParentFolder(): Unable to remove folder " + Narrow(versionFolder)) +
+            uninstallEnd + Scheduled(x86) + Scheduled(busy) + Scheduled(versionFolder) + prompt);
     lastUser.reset();
     reader = {};
-    testsupport::RunProgram(L"C:\\windows\\system32\\wineboot.exe", L"-r");
+    Restart();
     EXPECT_FALSE(testsupport::PathExists(versionFolder));
     ExpectNothingRegistered();
+}
+
+// Another build of the same version, with other bytes, over one that a
+// program has loaded: the loaded copy goes aside for the restart, and the
+// new one takes its place in the version folder.
+TEST_F(Operations, UpgradeOverADllInUseCompletesInTheVersionFolder) {
+    const ToolSandbox otherBuild(L"C:\\Ops\\Other build", "RIMKIT_MANAGER_OTHER_X64_EXE");
+    Run(L"--install");
+    const std::wstring busy = Join(versionFolder, x64Name);
+    const std::wstring x86 = Join(versionFolder, x86Name);
+    LoadedDll user = Load(busy);
+    ASSERT_TRUE(user);
+
+    const std::wstring typed = L"C:\\Ops\\Rimkit Manager";
+    const RunResult upgrade = otherBuild.Run(L"--install --path \"" + typed + L"\"");
+    const std::vector<std::wstring> aside = AsideCopiesIn(versionFolder);
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(upgrade.exitCode, succeeded);
+    EXPECT_EQ(upgrade.output,
+              versionLines + uninstallStart + Infos("Unregistered: ", {x86, busy}) +
+                  Infos("Deleted: ", {x86}) + Error("Delete: Failed: " + Narrow(busy)) +
+                  Error("RemoveParentFolder(): Unable to remove folder " + Narrow(versionFolder)) +
+                  uninstallEnd + installStart + ReusedVersionFolder(typed) +
+                  Written(busy, "RIMKIT_OTHER_X64") + Written(x86, "RIMKIT_PAYLOAD_X86") +
+                  Infos("Registered: ", {busy, x86}) + installEnd + Scheduled(aside[0]) + prompt);
+    ExpectInstalledIn(versionFolder, "RIMKIT_OTHER_X64");
+
+    user.reset();
+    Restart();
+    EXPECT_EQ(DllsIn(versionFolder), (std::vector<std::wstring>{x64Name, x86Name}));
+    EXPECT_TRUE(AsideCopiesIn(versionFolder).empty());
+    EXPECT_EQ(Run(L"--install"), versionLines + UninstallOfBoth(versionFolder) +
+                                     InstallOfBoth(NewVersionFolder(base, base), versionFolder) +
+                                     prompt);
 }
 
 TEST_F(Operations, RestartNeverTakesAFileThatALaterInstallRegistered) {
     fs::create_directories(versionFolder + L"\\busy"); // installs go to the base folder
     Run(L"--install");
     const std::wstring busy = Join(base, x64Name);
-    LoadedDll user(LoadLibraryW(busy.c_str()), FreeLibrary);
+    LoadedDll user = Load(busy);
     ASSERT_TRUE(user);
     EXPECT_NE(Run(L"--install --path C:\\Ops\\Data\\Other").find(Scheduled(busy)),
               std::string::npos);
@@ -568,7 +628,7 @@ TEST_F(Operations, RestartNeverTakesAFileThatALaterInstallRegistered) {
                                      InstallOfBoth(FolderLinesDefaultingToBase(base), base) +
                                      prompt);
     user.reset();
-    testsupport::RunProgram(L"C:\\windows\\system32\\wineboot.exe", L"-r");
+    Restart();
     ExpectInstalledIn(base);
 }
 
@@ -598,13 +658,10 @@ TEST_F(Operations, UninstallLeavesAloneWhatIsNotAnSdkFile) {
     } cases[] = {
         {L"", system, none32 + leftAlone(system), system, installFailed},
         {folder, L"", none64 + leftAlone(folder), folder, installFailed},
-        {relative, L"",
-         none64 + Error("Unable to unregister: " + Narrow(relative) + " with args: /s /u"),
-         data + L"\\Work\\tools", succeeded},
+        {relative, L"", none64 + CannotUnregister(relative), data + L"\\Work\\tools", succeeded},
         {sameOtherCase, same,
-         Info("Unregistered: " + Narrow(sameOtherCase)) +
-             Warning("Not deleted, still registered: " + Narrow(sameOtherCase)),
-         same, installFailed},
+         Infos("Unregistered: ", {sameOtherCase}) + NotDeletedRegistered(sameOtherCase), same,
+         installFailed},
     };
     for (const auto& test : cases) {
         RemoveRegistrations();
@@ -624,8 +681,7 @@ TEST_F(Operations, UninstallLeavesAloneWhatIsNotAnSdkFile) {
         }
 
         EXPECT_EQ(Run(L"-u", data + L"\\Work", test.exitCode),
-                  versionLines + Info("Starting uninstall") + Info("Initialize COM") + test.lines +
-                      Info("Uninitialize COM") + Info("Exiting uninstall") + prompt);
+                  versionLines + uninstallStart + test.lines + uninstallEnd + prompt);
         EXPECT_TRUE(testsupport::PathExists(system));
         EXPECT_TRUE(testsupport::KeyExists(RegistryView::Bits64, quartzClass));
         EXPECT_TRUE(testsupport::PathExists(test.kept));
@@ -646,55 +702,59 @@ TEST_F(Operations, UninstallLeavesAloneWhatIsNotAnSdkFile) {
     }
 }
 
-// Starts two runs together, `trials` times; each time `check` gets their logs
-// in start order.
-void RunTogether(const ToolSandbox& tool, const std::wstring& first, const std::wstring& second,
-                 int trials,
-                 const std::function<void(const std::string&, const std::string&)>& check) {
-    for (int trial = 0; trial < trials; ++trial) {
-        std::string secondLog;
-        std::thread other([&] { secondLog = tool.Run(second).output; });
-        const std::string firstLog = tool.Run(first).output;
-        other.join();
-        check(firstLog, secondLog);
-    }
-}
-
+// Two runs that overlap for certain: the test holds the run lock until both
+// have said they wait, then lets them go. Whichever goes first, each runs
+// whole, one after the other.
 TEST_F(Operations, RunsStartedTogetherRunOneAfterTheOther) {
     const std::string install = InstallOfBoth(NewVersionFolder(base, base), versionFolder) + prompt;
     const std::string reinstall = UninstallOfBoth(versionFolder) + install;
     Run(L"--install");
-    // The waiting line sorts after "Starting uninstall".
-    RunTogether(tool, L"--install", L"--install", 5,
-                [&](const std::string& one, const std::string& two) {
-                    EXPECT_EQ(std::min(one, two), versionLines + reinstall);
-                    EXPECT_EQ(std::max(one, two), versionLines + waiting + reinstall);
-                    ExpectInstalledIn(versionFolder);
-                    EXPECT_EQ(DllsIn(versionFolder), (std::vector<std::wstring>{x64Name, x86Name}));
-                    EXPECT_TRUE(DllsIn(base).empty());
-                });
+    const auto together = [&](const wchar_t* first, const wchar_t* second) {
+        std::atomic<bool> held{false};
+        std::atomic<int> waitingRuns{0};
+        // A mutex is released by the thread that holds it.
+        std::thread holder([&] {
+            Vexo::Platform::UniqueHandle lock(CreateMutexW(nullptr, FALSE, runLockName));
+            WaitForSingleObject(lock.get(), INFINITE);
+            held = true;
+            while (waitingRuns < 2) {
+                Sleep(10);
+            }
+            ReleaseMutex(lock.get());
+        });
+        while (!held) {
+            Sleep(10);
+        }
+        const auto countWhenWaiting = [&](void* process, const testsupport::OutputSoFar& output) {
+            while (!output.Contains(waiting) && WaitForSingleObject(process, 10) == WAIT_TIMEOUT) {
+            }
+            ++waitingRuns;
+        };
+        std::string secondLog;
+        std::thread other([&] { secondLog = tool.Run(second, L"", countWhenWaiting).output; });
+        const std::string firstLog = tool.Run(first, L"", countWhenWaiting).output;
+        other.join();
+        holder.join();
+        return std::pair(firstLog, secondLog);
+    };
+    const auto [one, two] = together(L"--install", L"--install");
+    EXPECT_EQ(one, versionLines + waiting + reinstall);
+    EXPECT_EQ(two, versionLines + waiting + reinstall);
+    ExpectInstalledIn(versionFolder);
+    EXPECT_EQ(DllsIn(versionFolder), (std::vector<std::wstring>{x64Name, x86Name}));
+    EXPECT_TRUE(DllsIn(base).empty());
 
     // Install against uninstall: whole either way.
-    RunTogether(tool, L"--install", L"-u", 3,
-                [&](const std::string& installLog, const std::string& uninstallLog) {
-                    if (uninstallLog.find(waiting) != std::string::npos) {
-                        EXPECT_EQ(installLog, versionLines + reinstall);
-                        EXPECT_EQ(uninstallLog,
-                                  versionLines + waiting + UninstallOfBoth(versionFolder) + prompt);
-                        ExpectNothingRegistered();
-                        EXPECT_FALSE(testsupport::PathExists(versionFolder));
-                        Run(L"--install");
-                    } else {
-                        // A quick uninstall may be done before the install asks.
-                        const bool waited = installLog.find(waiting) != std::string::npos;
-                        EXPECT_EQ(uninstallLog,
-                                  versionLines + UninstallOfBoth(versionFolder) + prompt);
-                        EXPECT_EQ(installLog, versionLines + (waited ? waiting : "") +
-                                                  UninstallOfNothing() + install);
-                    }
-                    ExpectInstalledIn(versionFolder);
-                    EXPECT_TRUE(DllsIn(base).empty());
-                });
+    const auto [installLog, uninstallLog] = together(L"--install", L"-u");
+    const std::string uninstalled =
+        versionLines + waiting + UninstallOfBoth(versionFolder) + prompt;
+    EXPECT_EQ(uninstallLog, uninstalled);
+    if (installLog == versionLines + waiting + reinstall) {
+        ExpectNothingRegistered(); // the install went first
+    } else {
+        EXPECT_EQ(installLog, versionLines + waiting + UninstallOfNothing() + install);
+        ExpectInstalledIn(versionFolder);
+    }
 }
 
 TEST_F(Operations, HeldRunLockMakesARunWaitAndAnAbandonedOneDoesNot) {
@@ -729,24 +789,18 @@ TEST_F(Operations, ThirtyTwoBitRegistrationOfSystem32NamesTheFileInSysWow64) {
                                   registered);
     const ToolSandbox failing(L"C:\\Ops\\New", "RIMKIT_MANAGER_FAILING_X64_EXE");
     const std::wstring folder = L"C:\\Ops\\New\\9_1_1";
-    const std::string x64 = Narrow(Join(folder, x64Name));
-    const std::string x86 = Narrow(Join(folder, x86Name));
+    const std::wstring x64 = Join(folder, x64Name);
+    const std::wstring x86 = Join(folder, x86Name);
 
     EXPECT_EQ(failing.Run(L"--install").output,
-              versionLines + Info("Starting uninstall") + Info("Initialize COM") +
-                  Info("Found: Rimkit  64bit DLL not installed.") +
-                  Info("Unregistered: " + Narrow(wow64)) +
-                  Warning("Not deleted, in the Windows folder: " + Narrow(wow64)) +
-                  Info("Uninitialize COM") + Info("Exiting uninstall") + Info("Starting install") +
-                  Info("Initialize COM") + NewVersionFolder(L"C:\\Ops\\New\\", L"C:\\Ops\\New\\") +
+              versionLines + uninstallStart + Info("Found: Rimkit  64bit DLL not installed.") +
+                  Infos("Unregistered: ", {wow64}) +
+                  Warning("Not deleted, in the Windows folder: " + Narrow(wow64)) + uninstallEnd +
+                  installStart + NewVersionFolder(L"C:\\Ops\\New\\", L"C:\\Ops\\New\\") +
                   Written(x64, "RIMKIT_FAILING_X64") + Written(x86, "RIMKIT_PAYLOAD_X86") +
-                  Error("Unable to register: " + x64 + " with args: /s") +
-                  Info("Registered: " + x86) + Info("Uninitialize COM") + Info("Exiting install") +
-                  Error("Install failed; rolling back.") + Info("Unregistered: " + x86) +
-                  Info("Deleted: " + x64) + Info("Deleted: " + x86) +
-                  Info("Registered: " + Narrow(wow64)) +
-                  Info("Rollback complete: the machine is as it was before this install.") +
-                  prompt);
+                  CannotRegister(x64) + Infos("Registered: ", {x86}) + installEnd + rollingBack +
+                  Infos("Unregistered: ", {x86}) + Infos("Deleted: ", {x64, x86}) +
+                  Infos("Registered: ", {wow64}) + rolledBack + prompt);
     EXPECT_EQ(ReadFileBytes(registered), "not the SDK's");
     EXPECT_EQ(ReadFileBytes(wow64), PayloadBytes("RIMKIT_STANDIN_X86"));
     const auto now = ReadDefaultString(RegistryView::Bits32, testsupport::sdkServerBinaryKey);
@@ -754,6 +808,9 @@ TEST_F(Operations, ThirtyTwoBitRegistrationOfSystem32NamesTheFileInSysWow64) {
     EXPECT_TRUE(
         Vexo::Platform::SameFileOnDisc(Vexo::Platform::FileSeenBy32BitPrograms(*now), wow64))
         << Narrow(*now);
+    // A path only beginning like System32 is no path in it.
+    EXPECT_EQ(Vexo::Platform::FileSeenBy32BitPrograms(L"C:\\windows\\system32x\\" + x86Name),
+              L"C:\\windows\\system32x\\" + x86Name);
     EXPECT_FALSE(ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey));
     fs::remove(registered);
     fs::remove(wow64);
@@ -793,52 +850,49 @@ TEST_F(Operations, DllAndItsFolderStayHeldUntilTheirRegsvr32HasEnded) {
 
     EXPECT_EQ(moved, 0);
     EXPECT_GT(attempts, 20);
-    EXPECT_EQ(log, versionLines + UninstallOfNothing() + Info("Starting install") +
-                       Info("Initialize COM") +
+    EXPECT_EQ(log, versionLines + UninstallOfNothing() + installStart +
                        NewVersionFolder(L"C:\\Ops\\Slow\\", L"C:\\Ops\\Slow\\") +
-                       Written(Narrow(x64), "RIMKIT_HANGING_X64") +
-                       Written(Narrow(x86), "RIMKIT_PAYLOAD_X86") +
-                       Info("Registered: " + Narrow(x64)) + Info("Registered: " + Narrow(x86)) +
-                       Info("Uninitialize COM") + Info("Exiting install") + prompt);
+                       Written(x64, "RIMKIT_HANGING_X64") + Written(x86, "RIMKIT_PAYLOAD_X86") +
+                       Infos("Registered: ", {x64, x86}) + installEnd + prompt);
     EXPECT_EQ(ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey), x64);
     EXPECT_EQ(ReadDefaultString(RegistryView::Bits32, testsupport::sdkServerBinaryKey), x86);
 }
 
-TEST_F(Operations, NothingIsWrittenIntoTheWindowsFolder) {
-    const std::wstring typed = L"C:\\windows\\Rimkit";
-    const std::string folder = Narrow(Join(typed, L"9_1_1"));
-    EXPECT_EQ(Run(L"--install --path " + typed, L"", installFailed),
-              versionLines + UninstallOfNothing() + Info("Starting install") +
-                  Info("Initialize COM") + NewVersionFolder(typed, typed) +
-                  Warning("Could not write: " + folder + "\\" + Narrow(x64Name) +
-                          " unable to extract file.") +
-                  Warning("Could not write: " + folder + "\\" + Narrow(x86Name) +
-                          " unable to extract file.") +
-                  Info("Uninitialize COM") + Info("Exiting install") +
-                  Error("Install failed; rolling back.") +
-                  Info("Rollback complete: the machine is as it was before this install.") +
-                  prompt);
-    EXPECT_FALSE(testsupport::PathExists(typed));
-    ExpectNothingRegistered();
-}
-
-// A run that gives up waiting changes nothing and asks to be run again; the
-// tool's variant for this test waits two seconds.
-TEST_F(Operations, RunThatGivesUpWaitingChangesNothing) {
+// A run that cannot have the lock changes nothing: one that gives up waiting
+// asks to be run again (the tool's variant for this test waits two seconds);
+// one that the system refuses the lock fails.
+TEST_F(Operations, RunWithoutTheLockChangesNothing) {
     Run(L"--install");
     const ToolSandbox shortWait(L"C:\\Ops\\Short wait", "RIMKIT_MANAGER_SHORT_LOCK_WAIT_EXE");
     Vexo::Platform::UniqueHandle lock(CreateMutexW(nullptr, FALSE, runLockName));
     ASSERT_EQ(WaitForSingleObject(lock.get(), 0), WAIT_OBJECT_0);
-    for (const auto* arguments : {L"--install", L"--uninstall"}) {
-        const RunResult run = shortWait.Run(arguments);
-        EXPECT_EQ(run.exitCode, anotherRunBusy);
-        EXPECT_EQ(run.output,
-                  versionLines + waiting +
-                      Error("Another run of rimkit_manager is still busy; nothing was changed.") +
-                      prompt);
+    // A program that made the name first, for itself only.
+    const auto denying = Vexo::Platform::SecurityDescriptor::FromText(L"D:P");
+    SECURITY_ATTRIBUTES attributes = denying.value().Attributes();
+    const struct {
+        const wchar_t* arguments;
+        std::uint32_t exitCode;
+        std::string lines;
+    } cases[] = {
+        {L"--install", anotherRunBusy,
+         waiting + Error("Another run of rimkit_manager is still busy; nothing was changed.")},
+        {L"--uninstall", anotherRunBusy,
+         waiting + Error("Another run of rimkit_manager is still busy; nothing was changed.")},
+        {L"--install", installFailed,
+         Error("The run lock Global\\Vexo.Rimkit.rimkit_manager.OneRunAtATime cannot be used "
+               "(Windows error 5); nothing was changed.")},
+    };
+    for (const auto& test : cases) {
+        if (test.exitCode == installFailed) {
+            ReleaseMutex(lock.get());
+            lock.reset(); // the name goes with its last handle
+            lock.reset(CreateMutexW(&attributes, FALSE, runLockName));
+        }
+        const RunResult run = shortWait.Run(test.arguments);
+        EXPECT_EQ(run.exitCode, test.exitCode);
+        EXPECT_EQ(run.output, versionLines + test.lines + prompt);
         ExpectInstalledIn(versionFolder);
         EXPECT_EQ(DllsIn(versionFolder), (std::vector<std::wstring>{x64Name, x86Name}));
         EXPECT_FALSE(testsupport::PathExists(shortWait.folder() + L"\\9_1_1"));
     }
-    ReleaseMutex(lock.get());
 }

@@ -15,6 +15,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +33,13 @@ using testsupport::ToolSandbox;
 inline const std::wstring x64Name = L"vexo_steering_wheel_x64.dll";
 inline const std::wstring x86Name = L"vexo_steering_wheel_x86.dll";
 
+inline std::string Narrow(const std::wstring& text) {
+    return toNarrow(text);
+}
+inline std::wstring Join(const std::wstring& folder, const std::wstring& name) {
+    return (fs::path(folder) / name).wstring();
+}
+
 inline std::string Info(const std::string& text) {
     return "Info: " + text + "\r\n";
 }
@@ -39,58 +49,80 @@ inline std::string Warning(const std::string& text) {
 inline std::string Error(const std::string& text) {
     return "Error: " + text + "\r\n";
 }
-inline std::string Scheduled(const std::wstring& path) {
-    return Warning("Scheduled for deletion at the next restart: " + toNarrow(path));
+// One Info line "<what><path>" for each path, in order.
+inline std::string Infos(const std::string& what, std::initializer_list<std::wstring> paths) {
+    std::string lines;
+    for (const auto& path : paths) {
+        lines += Info(what + Narrow(path));
+    }
+    return lines;
 }
+inline std::string Scheduled(const std::wstring& path) {
+    return Warning("Scheduled for deletion at the next restart: " + Narrow(path));
+}
+inline std::string NotDeletedRegistered(const std::wstring& path) {
+    return Warning("Not deleted, still registered: " + Narrow(path));
+}
+inline std::string CannotRegister(const std::wstring& path, const std::string& cause = "") {
+    return Error("Unable to register: " + Narrow(path) + " with args: /s" + cause);
+}
+inline std::string CannotUnregister(const std::wstring& path, const std::string& cause = "") {
+    return Error("Unable to unregister: " + Narrow(path) + " with args: /s /u" + cause);
+}
+// Why a regsvr32 that is not there did not register or unregister.
+inline const std::string notStarted = " (regsvr32 did not start: Windows error 2)";
+
+inline const std::string uninstallStart = Info("Starting uninstall") + Info("Initialize COM");
+inline const std::string uninstallEnd = Info("Uninitialize COM") + Info("Exiting uninstall");
+inline const std::string installStart = Info("Starting install") + Info("Initialize COM");
+inline const std::string installEnd = Info("Uninitialize COM") + Info("Exiting install");
+inline const std::string rollingBack = Error("Install failed; rolling back.");
+inline const std::string rolledBack =
+    Info("Rollback complete: the machine is as it was before this install.");
 inline const std::string waiting = Info("Waiting for another run of rimkit_manager to finish.");
+inline const std::string undoing =
+    Warning("An earlier run was interrupted; undoing what it changed.");
+inline const std::string undone = Info("Interrupted run undone.");
+inline const std::string& versionLines = testsupport::lines::version;
+inline const std::string& prompt = testsupport::lines::prompt;
 
 // Exit codes, the full 32 bits that a Windows caller sees.
 inline constexpr std::uint32_t succeeded = 0;
 inline constexpr std::uint32_t installFailed = 1603;
 inline constexpr std::uint32_t anotherRunBusy = 1618;
-inline std::string Narrow(const std::wstring& text) {
-    return toNarrow(text);
-}
-inline std::wstring Join(const std::wstring& folder, const std::wstring& name) {
-    return (fs::path(folder) / name).wstring();
-}
 
 inline std::string PayloadBytes(const char* variable) {
     return ReadFileBytes(testsupport::BuildPath(variable));
 }
+inline std::string Written(const std::wstring& path, const char* payload) {
+    return Info("Written: " + Narrow(path) +
+                " bytes: " + std::to_string(PayloadBytes(payload).size()));
+}
 
 // The uninstall that finds nothing registered, as every first install logs it.
 inline std::string UninstallOfNothing() {
-    return Info("Starting uninstall") + Info("Initialize COM") +
-           Info("Found: Rimkit 32bit DLL not installed.") +
+    return uninstallStart + Info("Found: Rimkit 32bit DLL not installed.") +
            Info("Found: Rimkit  64bit DLL not installed.") +
-           Error("RemoveParentFolder(): No files to check.") + Info("Uninitialize COM") +
-           Info("Exiting uninstall");
+           Error("RemoveParentFolder(): No files to check.") + uninstallEnd;
 }
 
 // The uninstall of both DLLs registered from one folder; `folderLines` are
 // logged when the folder stays.
 inline std::string UninstallOfBoth(const std::wstring& folder,
                                    const std::string& folderLines = "") {
-    const std::string x86 = Narrow(Join(folder, x86Name));
-    const std::string x64 = Narrow(Join(folder, x64Name));
-    return Info("Starting uninstall") + Info("Initialize COM") + Info("Unregistered: " + x86) +
-           Info("Unregistered: " + x64) + Info("Deleted: " + x86) + Info("Deleted: " + x64) +
-           folderLines + Info("Uninitialize COM") + Info("Exiting uninstall");
+    const std::wstring x86 = Join(folder, x86Name);
+    const std::wstring x64 = Join(folder, x64Name);
+    return uninstallStart + Infos("Unregistered: ", {x86, x64}) + Infos("Deleted: ", {x86, x64}) +
+           folderLines + uninstallEnd;
 }
 
 // The lines of an install whose folder selection logged `folderLines` and
 // chose `folder`, where both DLLs are written and registered.
 inline std::string InstallOfBoth(const std::string& folderLines, const std::wstring& folder) {
-    const std::string x64 = Narrow(Join(folder, x64Name));
-    const std::string x86 = Narrow(Join(folder, x86Name));
-    return Info("Starting install") + Info("Initialize COM") + folderLines +
-           Info("Written: " + x64 +
-                " bytes: " + std::to_string(PayloadBytes("RIMKIT_PAYLOAD_X64").size())) +
-           Info("Written: " + x86 +
-                " bytes: " + std::to_string(PayloadBytes("RIMKIT_PAYLOAD_X86").size())) +
-           Info("Registered: " + x64) + Info("Registered: " + x86) + Info("Uninitialize COM") +
-           Info("Exiting install");
+    const std::wstring x64 = Join(folder, x64Name);
+    const std::wstring x86 = Join(folder, x86Name);
+    return installStart + folderLines + Written(x64, "RIMKIT_PAYLOAD_X64") +
+           Written(x86, "RIMKIT_PAYLOAD_X86") + Infos("Registered: ", {x64, x86}) + installEnd;
 }
 
 // Folder selection lines for a base folder that gets a new version folder.
@@ -98,6 +130,24 @@ inline std::string NewVersionFolder(const std::wstring& typed, const std::wstrin
     const std::string version = Narrow(Join(expanded, L"9_1_1"));
     return Info("Expanding: " + Narrow(typed)) + Info("Expanded: " + Narrow(expanded)) +
            Info("Install path: " + version) + Info("Created: " + version);
+}
+
+// Folder selection lines for a base folder whose version folder holds
+// something else, so that the DLLs go into the base folder.
+inline std::string FolderLinesDefaultingToBase(const std::wstring& base) {
+    const std::string version = Narrow(Join(base, L"9_1_1"));
+    return Info("Expanding: " + Narrow(base)) + Info("Expanded: " + Narrow(base)) +
+           Info("Install path: " + version) +
+           Warning("Error creating install directory or directory busy: " + version) +
+           Info("Defaulting to install path: " + Narrow(base));
+}
+
+// Folder selection lines for an existing version folder that is used again.
+inline std::string ReusedVersionFolder(const std::wstring& base) {
+    const std::string version = Narrow(Join(base, L"9_1_1"));
+    return Info("Expanding: " + Narrow(base)) + Info("Expanded: " + Narrow(base)) +
+           Info("Install path: " + version) +
+           Info("Directory already created but empty...reusing: " + version);
 }
 
 inline void RemoveRegistrations() {
@@ -112,17 +162,34 @@ inline std::wstring ProgramFiles() {
 }
 
 // Where a run keeps its way back until it has ended.
-inline std::wstring RecoveryFolder() {
+inline std::wstring VexoFolder() {
     return ProgramFiles() + L"\\Vexo";
+}
+inline std::wstring RecordPath() {
+    return VexoFolder() + L"\\Rimkit\\Recovery\\rimkit_manager.recovery";
 }
 inline const std::string interruptedWarning = Warning(
     "An earlier run was interrupted; the next install or uninstall undoes what it changed.");
+// The Error line of a run that finds a record it cannot use, and the
+// Warning that --status gives for it.
+inline std::string RecordRefused(const std::string& reason) {
+    return Error("The recovery record " + Narrow(RecordPath()) + " cannot be used: " + reason +
+                 ". Nothing was changed.");
+}
+inline std::string UnusableRecordWarning() {
+    return Warning("An earlier run was interrupted, and its recovery record cannot be used: " +
+                   Narrow(RecordPath()));
+}
 
 // Deletions left for the next restart by an earlier test must not reach
 // into a later one.
 inline void ForgetDeletionsAtRestart() {
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
                        L"PendingFileRenameOperations");
+}
+
+inline void Restart() {
+    testsupport::RunProgram(L"C:\\windows\\system32\\wineboot.exe", L"-r");
 }
 
 // The DLL files in `folder`, by name.
@@ -137,18 +204,45 @@ inline std::vector<std::wstring> DllsIn(const std::wstring& folder) {
     return names;
 }
 
+// Both registry views and every file under the given folders, byte for byte.
+struct MachineState {
+    std::optional<std::wstring> named64;
+    std::optional<std::wstring> named32;
+    std::map<std::wstring, std::string> files;
+
+    bool operator==(const MachineState& other) const {
+        return named64 == other.named64 && named32 == other.named32 && files == other.files;
+    }
+};
+
+inline MachineState Snapshot(std::initializer_list<std::wstring> folders) {
+    MachineState state{ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey),
+                       ReadDefaultString(RegistryView::Bits32, testsupport::sdkServerBinaryKey),
+                       {}};
+    for (const auto& folder : folders) {
+        std::error_code error;
+        for (fs::recursive_directory_iterator entry(folder, error), end; !error && entry != end;
+             entry.increment(error)) {
+            if (entry->is_regular_file()) {
+                state.files[entry->path().wstring()] = ReadFileBytes(entry->path().wstring());
+            }
+        }
+    }
+    return state;
+}
+
 class Operations : public ::testing::Test {
 protected:
     void SetUp() override {
         RemoveRegistrations();
         ForgetDeletionsAtRestart();
         testsupport::RemoveTree(L"C:\\Ops\\Data");
-        testsupport::RemoveTree(RecoveryFolder());
+        testsupport::RemoveTree(VexoFolder());
     }
 
     void TearDown() override {
         // A run that ended normally took its way back with it.
-        EXPECT_FALSE(testsupport::PathExists(RecoveryFolder()));
+        EXPECT_FALSE(testsupport::PathExists(VexoFolder()));
     }
 
     std::string Run(const std::wstring& arguments, const std::wstring& workingFolder = L"",
@@ -160,8 +254,9 @@ protected:
     }
 
     // Both DLLs are in `folder`, byte for byte the payload, and registered there.
-    static void ExpectInstalledIn(const std::wstring& folder) {
-        EXPECT_EQ(ReadFileBytes(Join(folder, x64Name)), PayloadBytes("RIMKIT_PAYLOAD_X64"));
+    static void ExpectInstalledIn(const std::wstring& folder,
+                                  const char* payload64 = "RIMKIT_PAYLOAD_X64") {
+        EXPECT_EQ(ReadFileBytes(Join(folder, x64Name)), PayloadBytes(payload64));
         EXPECT_EQ(ReadFileBytes(Join(folder, x86Name)), PayloadBytes("RIMKIT_PAYLOAD_X86"));
         EXPECT_EQ(ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey),
                   Join(folder, x64Name));
@@ -186,8 +281,5 @@ protected:
     const std::wstring base = L"C:\\Ops\\Rimkit Manager\\";
     const std::wstring versionFolder = L"C:\\Ops\\Rimkit Manager\\9_1_1";
 };
-
-inline const std::string& versionLines = testsupport::lines::version;
-inline const std::string& prompt = testsupport::lines::prompt;
 
 } // namespace operations

@@ -58,28 +58,49 @@ TEST_F(Operations, InstallRelativeToTheCurrentFolder) {
 TEST_F(Operations, VersionFolderHoldingAFileIsNotUsed) {
     fs::create_directories(versionFolder);
     testsupport::WriteFileBytes(versionFolder + L"\\notes.txt", "mine");
-    const std::string folderLines =
-        Info("Expanding: " + Narrow(base)) + Info("Expanded: " + Narrow(base)) +
-        Info("Install path: " + Narrow(versionFolder)) +
-        Warning("Error creating install directory or directory busy: " + Narrow(versionFolder)) +
-        Info("Defaulting to install path: " + Narrow(base));
 
-    EXPECT_EQ(Run(L"--install"),
-              versionLines + UninstallOfNothing() + InstallOfBoth(folderLines, base) + prompt);
+    EXPECT_EQ(Run(L"--install"), versionLines + UninstallOfNothing() +
+                                     InstallOfBoth(FolderLinesDefaultingToBase(base), base) +
+                                     prompt);
     ExpectInstalledIn(base);
     EXPECT_EQ(ReadFileBytes(versionFolder + L"\\notes.txt"), "mine");
 }
 
+// A version folder that holds nothing, or nothing but a copy an earlier run
+// renamed aside for a restart, which it deletes.
 TEST_F(Operations, EmptyVersionFolderIsReused) {
-    fs::create_directories(versionFolder);
-    const std::string folderLines =
-        Info("Expanding: " + Narrow(base)) + Info("Expanded: " + Narrow(base)) +
-        Info("Install path: " + Narrow(versionFolder)) +
-        Info("Directory already created but empty...reusing: " + Narrow(versionFolder));
+    const std::wstring aside = Join(versionFolder, x64Name + L".4242-17-0.old");
+    for (const bool withCopy : {false, true}) {
+        RemoveRegistrations();
+        testsupport::RemoveTree(versionFolder);
+        fs::create_directories(versionFolder);
+        if (withCopy) {
+            testsupport::WriteFileBytes(aside, "an old copy");
+        }
+        const std::string copyDeleted = withCopy ? Infos("Deleted: ", {aside}) : "";
+        EXPECT_EQ(Run(L"--install"),
+                  versionLines + UninstallOfNothing() +
+                      InstallOfBoth(ReusedVersionFolder(base) + copyDeleted, versionFolder) +
+                      prompt);
+        ExpectInstalledIn(versionFolder);
+        EXPECT_EQ(std::distance(fs::directory_iterator(versionFolder), fs::directory_iterator()),
+                  2);
+    }
+}
 
-    EXPECT_EQ(Run(L"--install"), versionLines + UninstallOfNothing() +
-                                     InstallOfBoth(folderLines, versionFolder) + prompt);
+// A deployment agent runs the tool inside a job that ends it with the agent
+// and lets nothing break away; the tool's own job for regsvr32 nests in it.
+TEST_F(Operations, RunInsideADeploymentAgentsJobInstallsAndUninstalls) {
+    const RunResult install = tool.Run(L"--install", L"", {}, true);
+    EXPECT_EQ(install.exitCode, succeeded);
+    EXPECT_EQ(install.output, versionLines + UninstallOfNothing() +
+                                  InstallOfBoth(NewVersionFolder(base, base), versionFolder) +
+                                  prompt);
     ExpectInstalledIn(versionFolder);
+    const RunResult uninstall = tool.Run(L"--uninstall", L"", {}, true);
+    EXPECT_EQ(uninstall.exitCode, succeeded);
+    EXPECT_EQ(uninstall.output, versionLines + UninstallOfBoth(versionFolder) + prompt);
+    ExpectNothingRegistered();
 }
 
 // Install wins over uninstall, which wins over status; status still opens the console.

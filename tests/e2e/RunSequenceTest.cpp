@@ -140,19 +140,11 @@ const std::wstring otherFile = L"another_program.txt";
 const std::string otherContent = "not the tool's\r\n";
 
 // Wine's CreateSymbolicLinkW makes nothing, but Wine shows a Unix symbolic
-// link as one, and it starts a Unix program it is given, without a handle to
-// wait on. So `ln` makes the link at the log path, and it is waited for.
+// link as one: `ln` makes it.
 void LinkLogPathTo(const std::wstring& target) {
-    const std::wstring ln = testsupport::BuildPath("RIMKIT_UNIX_LN");
-    std::wstring line = L"\"" + ln + L"\" -sf " + target + L" rimkit_manager.log";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    CreateProcessW(ln.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                   TemporaryFolder().c_str(), &startup, &process);
-    for (int tries = 0; tries < 200 && !testsupport::PathExists(LogFilePath()); ++tries) {
-        Sleep(25);
-    }
+    testsupport::RunUnixTool("RIMKIT_UNIX_LN", L"-sf " + target + L" rimkit_manager.log",
+                             TemporaryFolder(),
+                             [] { return testsupport::PathExists(LogFilePath()); });
 }
 
 struct LogFileCase {

@@ -84,24 +84,24 @@ TEST_P(Regsvr32Test, RegistersAndUnregistersInTheServersView) {
     const std::wstring dll = CopyIn(server.standinVariable, L"standin");
 
     // The process has ended when RunRegsvr32 returns, so the registry is final.
-    ASSERT_TRUE(RunRegsvr32(dll, registerArguments, server.bitness));
+    ASSERT_TRUE(RunRegsvr32(dll, registerArguments, server.bitness).value());
     EXPECT_EQ(ReadDefaultString(server.view, sdkServerBinaryKey), dll);
     EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, server.keyFrom64Bit.c_str()), dll + L'\0');
     EXPECT_FALSE(KeyExists(server.otherView, sdkClassKey));
 
-    ASSERT_TRUE(RunRegsvr32(dll, unregisterArguments, server.bitness));
+    ASSERT_TRUE(RunRegsvr32(dll, unregisterArguments, server.bitness).value());
     EXPECT_FALSE(KeyExists(server.view, sdkClassKey));
 
     // The path as read back from the registry, with its NUL.
-    ASSERT_TRUE(RunRegsvr32(dll + L'\0', registerArguments, server.bitness));
+    ASSERT_TRUE(RunRegsvr32(dll + L'\0', registerArguments, server.bitness).value());
     EXPECT_EQ(ReadDefaultString(server.view, sdkServerBinaryKey), dll);
 }
 
 TEST_P(Regsvr32Test, ReportsAFailedRegistration) {
     const Server& server = GetParam();
     const std::wstring failing = CopyIn(server.failingVariable, L"failing");
-    EXPECT_FALSE(RunRegsvr32(failing, registerArguments, server.bitness));
-    EXPECT_FALSE(RunRegsvr32(folder + L"\\missing.dll", registerArguments, server.bitness));
+    EXPECT_FALSE(RunRegsvr32(failing, registerArguments, server.bitness).value());
+    EXPECT_FALSE(RunRegsvr32(folder + L"\\missing.dll", registerArguments, server.bitness).value());
     EXPECT_FALSE(KeyExists(server.view, sdkClassKey));
 }
 
@@ -125,7 +125,8 @@ TEST(Regsvr32, OneThatRunsPastItsBoundIsEnded) {
                                std::filesystem::copy_options::overwrite_existing);
 
     const ULONGLONG start = GetTickCount64();
-    EXPECT_FALSE(RunRegsvr32(dll, registerArguments, Vexo::Platform::Bitness::Bits64, 1000));
+    EXPECT_FALSE(
+        RunRegsvr32(dll, registerArguments, Vexo::Platform::Bitness::Bits64, 1000).value());
     EXPECT_LT(GetTickCount64() - start, 6000u);
     // Nothing has it loaded any more, and nothing registers it later.
     EXPECT_TRUE(DeleteFileW(dll.c_str()));
@@ -149,10 +150,10 @@ TEST(Regsvr32, System32sNeverGetsA32BitDll) {
     std::filesystem::copy_file(BuildPath("RIMKIT_STANDIN_X64"), x64,
                                std::filesystem::copy_options::overwrite_existing);
 
-    EXPECT_TRUE(RunRegsvr32(x86, registerArguments, Vexo::Platform::Bitness::Bits32));
+    EXPECT_TRUE(RunRegsvr32(x86, registerArguments, Vexo::Platform::Bitness::Bits32).value());
     EXPECT_EQ(ReadDefaultString(RegistryView::Bits32, sdkServerBinaryKey), x86);
     EXPECT_FALSE(PathExists(tool + L".ran")) << "System32's regsvr32 got the 32-bit DLL";
-    EXPECT_TRUE(RunRegsvr32(x64, registerArguments, Vexo::Platform::Bitness::Bits64));
+    EXPECT_TRUE(RunRegsvr32(x64, registerArguments, Vexo::Platform::Bitness::Bits64).value());
     const std::string mark = ReadFileBytes(tool + L".ran");
     const std::wstring commandLine(reinterpret_cast<const wchar_t*>(mark.data()),
                                    mark.size() / sizeof(wchar_t));

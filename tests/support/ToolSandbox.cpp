@@ -40,9 +40,19 @@ bool ReadAvailable(HANDLE pipe, std::string& output) {
 
 } // namespace
 
+bool OutputSoFar::Contains(const std::string& text) const {
+    const std::lock_guard<std::mutex> guard(m_lock);
+    return m_text.find(text) != std::string::npos;
+}
+
+void OutputSoFar::Append(const std::string& text) {
+    const std::lock_guard<std::mutex> guard(m_lock);
+    m_text += text;
+}
+
 RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
                      unsigned timeoutSeconds, const std::wstring& workingFolder,
-                     const WhileRunning& meanwhile) {
+                     const WhileRunning& meanwhile, bool inAgentJob) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE readEnd = nullptr;
     HANDLE writeEnd = nullptr;
@@ -68,18 +78,37 @@ RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
 
     PROCESS_INFORMATION process{};
     const wchar_t* folder = workingFolder.empty() ? nullptr : workingFolder.c_str();
-    const BOOL started = CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, TRUE,
-                                        0, nullptr, folder, &startup, &process);
+    const BOOL started =
+        CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, TRUE,
+                       inAgentJob ? CREATE_SUSPENDED : 0, nullptr, folder, &startup, &process);
     CloseHandle(writeEnd);
     CloseHandle(input);
     if (!started) {
         CloseHandle(readEnd);
         throw std::runtime_error("cannot start " + toNarrow(program));
     }
+    // Kill on close, no breakaway: the job a deployment agent runs it in.
+    const std::shared_ptr<void> agentJob(inAgentJob ? CreateJobObjectW(nullptr, nullptr) : nullptr,
+                                         [](HANDLE job) {
+                                             if (job != nullptr) {
+                                                 CloseHandle(job);
+                                             }
+                                         });
+    if (inAgentJob) {
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (!SetInformationJobObject(agentJob.get(), JobObjectExtendedLimitInformation, &limits,
+                                     sizeof(limits)) ||
+            !AssignProcessToJobObject(agentJob.get(), process.hProcess)) {
+            TerminateProcess(process.hProcess, 1);
+        }
+        ResumeThread(process.hThread);
+    }
 
+    OutputSoFar soFar;
     std::thread other;
     if (meanwhile) {
-        other = std::thread([&meanwhile, &process] { meanwhile(process.hProcess); });
+        other = std::thread([&meanwhile, &process, &soFar] { meanwhile(process.hProcess, soFar); });
     }
     RunResult result;
     // Read while the program runs, so that it never blocks on a full pipe, and
@@ -88,7 +117,9 @@ RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
     const ULONGLONG deadline = GetTickCount64() + timeoutSeconds * 1000ull;
     for (;;) {
         const bool ended = WaitForSingleObject(process.hProcess, 10) == WAIT_OBJECT_0;
+        const std::size_t before = result.output.size();
         const bool open = ReadAvailable(readEnd, result.output);
+        soFar.Append(result.output.substr(before));
         if (ended) {
             break;
         }
@@ -124,8 +155,8 @@ ToolSandbox::ToolSandbox(std::wstring folder, const char* exeVariable)
 }
 
 RunResult ToolSandbox::Run(const std::wstring& arguments, const std::wstring& workingFolder,
-                           const WhileRunning& meanwhile) const {
-    return RunProgram(exePath(), arguments, 300, workingFolder, meanwhile);
+                           const WhileRunning& meanwhile, bool inAgentJob) const {
+    return RunProgram(exePath(), arguments, 300, workingFolder, meanwhile, inAgentJob);
 }
 
 std::shared_ptr<void> PlantRegsvr32InSystem32() {
@@ -151,6 +182,24 @@ std::shared_ptr<void> PlantRegsvr32InSystem32() {
 void RemoveTree(const std::wstring& folder) {
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
+}
+
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): a command line, then where it runs.
+void RunUnixTool(const char* variable, const std::wstring& arguments, const std::wstring& folder,
+                 const std::function<bool()>& done) {
+    const std::wstring tool = BuildPath(variable);
+    std::wstring line = L"\"" + tool + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    CreateProcessW(tool.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                   &startup, &process);
+    for (int tries = 0; tries < 200 && !done(); ++tries) {
+        Sleep(25);
+    }
+    if (!done()) {
+        throw std::runtime_error("no effect of " + toNarrow(line));
+    }
 }
 
 } // namespace testsupport

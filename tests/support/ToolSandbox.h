@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace testsupport {
@@ -13,14 +14,28 @@ struct RunResult {
     bool timedOut = false;
 };
 
+// What a program has written so far, while it runs.
+class OutputSoFar {
+public:
+    bool Contains(const std::string& text) const;
+    void Append(const std::string& text);
+
+private:
+    mutable std::mutex m_lock;
+    std::string m_text;
+};
+
 // Runs a program with `arguments` (the command line after the program name),
 // standard input on NUL and standard output and error captured.
 // `workingFolder` empty: this process's current folder. `meanwhile`, when
-// given, runs on a thread of its own while the program runs, with its process.
-using WhileRunning = std::function<void(void* process)>;
+// given, runs on a thread of its own while the program runs, with its process
+// and its output so far. `inAgentJob`: the program starts inside a job that
+// ends it with its last handle and lets nothing break away, as a deployment
+// agent runs it.
+using WhileRunning = std::function<void(void* process, const OutputSoFar& output)>;
 RunResult RunProgram(const std::wstring& program, const std::wstring& arguments,
                      unsigned timeoutSeconds = 300, const std::wstring& workingFolder = L"",
-                     const WhileRunning& meanwhile = {});
+                     const WhileRunning& meanwhile = {}, bool inAgentJob = false);
 
 // A folder inside the prefix holding a copy of rimkit_manager.exe, where the
 // tool runs as it would on a real machine. The folder is emptied when made.
@@ -32,7 +47,7 @@ public:
     std::wstring exePath() const { return m_folder + L"\\rimkit_manager.exe"; }
 
     RunResult Run(const std::wstring& arguments, const std::wstring& workingFolder = L"",
-                  const WhileRunning& meanwhile = {}) const;
+                  const WhileRunning& meanwhile = {}, bool inAgentJob = false) const;
 
 private:
     std::wstring m_folder;
@@ -46,5 +61,11 @@ std::shared_ptr<void> PlantRegsvr32InSystem32();
 
 // Removes a folder and everything in it; a missing folder is fine.
 void RemoveTree(const std::wstring& folder);
+
+// Runs the Unix program that the build variable names (Wine starts one it is
+// given, but gives no handle to wait on) with `arguments`, in `folder`, and
+// waits up to five seconds for `done` to say it has. Throws otherwise.
+void RunUnixTool(const char* variable, const std::wstring& arguments, const std::wstring& folder,
+                 const std::function<bool()>& done);
 
 } // namespace testsupport

@@ -1,0 +1,88 @@
+#include "platform/WindowsFolder.h"
+
+#include "platform/FullPath.h"
+#include "platform/SystemFolder.h"
+#include "platform/UniqueHandle.h"
+#include "platform/WindowsPath.h"
+
+#include <windows.h>
+
+#include <optional>
+
+namespace Vexo::Platform {
+
+namespace {
+
+// What the file or folder at the path is on disc, and where it really is
+// (links and junctions followed, the \\?\ form taken off).
+struct Identity {
+    DWORD volume = 0;
+    DWORD indexHigh = 0;
+    DWORD indexLow = 0;
+    std::wstring finalPath;
+
+    bool operator==(const Identity& other) const {
+        return volume == other.volume && indexHigh == other.indexHigh && indexLow == other.indexLow;
+    }
+};
+
+std::optional<Identity> IdentityOf(const std::wstring& path) {
+    const UniqueHandle object(CreateFileW(
+        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!object.valid() || !GetFileInformationByHandle(object.get(), &information)) {
+        return std::nullopt;
+    }
+    std::wstring final(32768, L'\0');
+    const DWORD length =
+        GetFinalPathNameByHandleW(object.get(), final.data(), static_cast<DWORD>(final.size()),
+                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    final.resize(length < final.size() ? length : 0);
+    if (final.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+        final = L"\\\\" + final.substr(8);
+    } else if (final.rfind(L"\\\\?\\", 0) == 0) {
+        final = final.substr(4);
+    }
+    return Identity{information.dwVolumeSerialNumber, information.nFileIndexHigh,
+                    information.nFileIndexLow, final};
+}
+
+// The nearest of `path` and the folders above it that is there.
+std::optional<Identity> NearestExisting(std::wstring path) {
+    for (;;) {
+        if (auto identity = IdentityOf(path)) {
+            return identity;
+        }
+        const std::wstring parent = ParentFolder(path);
+        if (parent.empty() || parent == path) {
+            return std::nullopt;
+        }
+        path = parent;
+    }
+}
+
+} // namespace
+
+bool IsInWindowsFolder(const std::wstring& path) {
+    const auto folder = WindowsFolder();
+    const auto windows = folder ? IdentityOf(*folder) : std::nullopt;
+    auto level = NearestExisting(FullPath(path));
+    if (!windows || !level) {
+        return false;
+    }
+    // Up from where the path really leads: every folder on that way is there.
+    for (std::wstring way = level->finalPath; level; level = IdentityOf(way)) {
+        if (*level == *windows) {
+            return true;
+        }
+        const std::wstring parent = ParentFolder(way);
+        if (parent.empty() || parent == way) {
+            break;
+        }
+        way = parent;
+    }
+    return false;
+}
+
+} // namespace Vexo::Platform

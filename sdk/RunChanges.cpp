@@ -1,0 +1,82 @@
+#include "sdk/RunChanges.h"
+
+#include "platform/WindowsPath.h"
+
+#include <algorithm>
+
+namespace {
+
+template <typename Item> bool Contains(const std::vector<Item>& list, const Item& item) {
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+bool SamePath(const MadeFile& file, const std::wstring& path) {
+    return Vexo::Platform::SameFile(file.path, path);
+}
+
+} // namespace
+
+bool RunChanges::WriteAhead() {
+    if (writeAheadFailure) {
+        return false;
+    }
+    if (writeAhead) {
+        writeAheadFailure = writeAhead(*this);
+    }
+    return !writeAheadFailure;
+}
+
+bool RunChanges::AboutToCreateFolders(const std::vector<std::filesystem::path>& outermostFirst,
+                                      const std::vector<MadeFile>& filesInIt) {
+    for (const auto& file : filesInIt) {
+        if (std::none_of(written.begin(), written.end(),
+                         [&file](const MadeFile& known) { return SamePath(known, file.path); })) {
+            written.push_back(file);
+        }
+    }
+    createdFolders.insert(createdFolders.end(), outermostFirst.begin(), outermostFirst.end());
+    return WriteAhead();
+}
+
+bool RunChanges::AboutToWrite(const MadeFile& file) {
+    const auto known = std::find_if(written.begin(), written.end(), [&file](const MadeFile& noted) {
+        return SamePath(noted, file.path);
+    });
+    if (known != written.end() && known->digest == file.digest) {
+        return !writeAheadFailure; // noted with its folder already
+    }
+    if (known != written.end()) {
+        written.erase(known);
+    }
+    written.push_back(file);
+    return WriteAhead();
+}
+
+bool RunChanges::AboutToMoveAside(const MadeFile& aside) {
+    movedAside.push_back(aside);
+    return WriteAhead();
+}
+
+bool RunChanges::AboutToRegister(const std::wstring& file) {
+    if (!Contains(handedToRegsvr32, file)) {
+        handedToRegsvr32.push_back(file);
+    }
+    return WriteAhead();
+}
+
+void RunChanges::NotWritten(const std::wstring& file) {
+    const auto noted = std::find_if(written.begin(), written.end(), [&file](const MadeFile& known) {
+        return SamePath(known, file);
+    });
+    if (noted != written.end()) {
+        written.erase(noted);
+        WriteAhead();
+    }
+}
+
+void RunChanges::Registered(const std::wstring& file) {
+    // Already done: a failure to note it only means a later run unregisters
+    // it because a registration names it, as it would anyway.
+    registered.push_back(file);
+    WriteAhead();
+}
