@@ -230,11 +230,13 @@ TEST_F(Operations, StoppedUpgradeIsUndoneByTheNextRun) {
     }
 }
 
-// Killed at many moments while it starts a regsvr32: no regsvr32 of it is
-// left, whenever the kill came, and the next install puts everything right.
+// Killed at many moments while it starts a regsvr32 (of a slow DLL, which
+// would outlive it by seconds): no regsvr32 of it is left, whenever the kill
+// came, and the next install puts everything right.
 TEST_F(Operations, ToolKilledWhileItStartsRegsvr32LeavesNoRegsvr32Behind) {
+    const ToolSandbox slow(L"C:\\Ops\\Slow", "RIMKIT_MANAGER_SLOW_EXE");
     for (int kill = 0; kill < 8; ++kill) {
-        tool.Run(L"--install", L"", [kill](void* process, const auto&) {
+        slow.Run(L"--install", L"", [kill](void* process, const auto&) {
             while (Regsvr32Processes() == 0 && WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
             }
             Sleep(kill % 4);
@@ -275,17 +277,39 @@ TEST_F(Operations, RecoveryFolderThatIsALinkIsRefusedAndWhatItLeadsToStays) {
 }
 
 TEST_F(Operations, RecordHeldOpenForAMomentIsStillReplaced) {
+    // A reader that lets nobody delete or replace the file while it reads;
+    // it opens once the tool has put the record in place and let go of it.
     const RunResult run = tool.Run(L"--install", L"", [](void* process, const auto&) {
-        while (!testsupport::PathExists(RecordPath()) &&
-               WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+        UniqueHandle reader;
+        while (!reader.valid() && WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+            reader.reset(CreateFileW(RecordPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, 0, nullptr));
         }
-        const UniqueHandle reader(CreateFileW(RecordPath().c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                              nullptr, OPEN_EXISTING, 0, nullptr));
         Sleep(500);
     });
     EXPECT_EQ(run.exitCode, succeeded);
     EXPECT_EQ(run.output, versionLines + UninstallOfNothing() +
                               InstallOfBoth(NewVersionFolder(base, base), versionFolder) + prompt);
+    ExpectInstalledIn(versionFolder);
+}
+
+// A file the interrupted run wrote that holds other bytes now is someone
+// else's since: it stays, and the undo says so.
+TEST_F(Operations, UndoLeavesAFileThatNoLongerHoldsWhatTheRunWrote) {
+    const std::wstring other = L"C:\\Ops\\Data\\Other\\" + x64Name;
+    RunChanges changes;
+    changes.written = {{other, *Vexo::Platform::DigestOf(PayloadBytes("RIMKIT_PAYLOAD_X64"))}};
+    LeaveRecordOfNow(changes);
+    fs::create_directories(L"C:\\Ops\\Data\\Other");
+    testsupport::WriteFileBytes(other, "put here by someone else since");
+    const std::string install = Run(L"--install");
+    EXPECT_EQ(install.rfind(versionLines + undoing +
+                                Error("Rollback incomplete: " + Narrow(other)) +
+                                UninstallOfNothing(),
+                            0),
+              0u)
+        << install;
+    EXPECT_EQ(ReadFileBytes(other), "put here by someone else since");
     ExpectInstalledIn(versionFolder);
 }
 

@@ -1,6 +1,7 @@
 #include "platform/FileRemoval.h"
 
 #include "LogCapture.h"
+#include "platform/FullPath.h"
 #include "platform/UniqueHandle.h"
 #include "support/Environment.h"
 #include "support/ToolSandbox.h"
@@ -180,3 +181,15 @@ TEST_F(FileRemovalTest, RemovesALinkAtTheParentButNotWhatItPointsTo) {
 }
 
 } // namespace
+
+// A list of paths holds each file once, however it is spelled: letter case,
+// either separator, "." and ".." all name the same file on disc.
+TEST(PathLists, TwoSpellingsOfOneFileAreOneEntry) {
+    std::vector<std::wstring> paths{LR"(C:\Ops\Data\a.dll)"};
+    Vexo::Platform::AddOnce(paths, L"c:/ops/DATA/A.DLL");
+    Vexo::Platform::AddOnce(paths, std::wstring(LR"(C:\Ops\Data\.\b.dll)") + L'\0' + L"tail");
+    EXPECT_EQ(paths,
+              (std::vector<std::wstring>{LR"(C:\Ops\Data\a.dll)", LR"(C:\Ops\Data\.\b.dll)"}));
+    EXPECT_TRUE(Vexo::Platform::AnySameFileOnDisc(paths, LR"(C:\Ops\Data\sub\..\b.dll)"));
+    EXPECT_FALSE(Vexo::Platform::AnySameFileOnDisc(paths, LR"(C:\Ops\Data\c.dll)"));
+}
