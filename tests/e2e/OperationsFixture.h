@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <initializer_list>
 #include <map>
+#include <ostream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -212,6 +213,13 @@ struct MachineState {
 
     bool operator==(const MachineState& other) const {
         return named64 == other.named64 && named32 == other.named32 && files == other.files;
+    }
+    friend void PrintTo(const MachineState& state, std::ostream* out) {
+        *out << "64: " << Narrow(state.named64.value_or(L"-"))
+             << ", 32: " << Narrow(state.named32.value_or(L"-"));
+        for (const auto& [path, bytes] : state.files) {
+            *out << "\n" << Narrow(path) << " (" << bytes.size() << " bytes)";
+        }
     }
 };
 
