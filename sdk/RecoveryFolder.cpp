@@ -140,7 +140,7 @@ Expected<bool> RecoveryFolder::SaveCopies(const PreviousInstallation& previous) 
     for (std::size_t index = 0; index < previous.files.size(); ++index) {
         const auto& bytes = previous.files[index].bytes;
         if (bytes) {
-            const auto kept = Keep(Join(m_levels.back(), SavedCopyName(index)), *bytes);
+            auto kept = Keep(Join(m_levels.back(), SavedCopyName(index)), *bytes);
             if (kept.hasError()) {
                 return kept;
             }

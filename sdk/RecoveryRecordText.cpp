@@ -17,7 +17,7 @@ namespace {
 
 constexpr char header[] = "rimkit_manager recovery record 2\n";
 constexpr char endField[] = "end";
-const std::string damaged = "it is damaged";
+constexpr char damaged[] = "it is damaged";
 
 std::string Field(const std::string& name, const std::string& value) {
     return name + " " + std::to_string(value.size()) + ":" + value + "\n";
