@@ -1,7 +1,6 @@
 #include "platform/FileRemoval.h"
 
 #include "core/Text.h"
-#include "log/Log.h"
 #include "platform/WindowsPath.h"
 
 #include <windows.h>
@@ -31,21 +30,6 @@ FileList DeleteFiles(FileList fileList) {
         }
     }
     return fileList;
-}
-
-FileList DeleteMarkedFiles(const FileList& fileList) {
-    FileList outcome = DeleteFiles(fileList);
-    for (const auto& entry : outcome) {
-        if (!entry.marked) {
-            continue;
-        }
-        if (entry.deleted) {
-            logInfo("Deleted: %s\n", toNarrow(entry.path).c_str());
-        } else {
-            logError("Delete: Failed: %s\n", toNarrow(entry.path).c_str());
-        }
-    }
-    return outcome;
 }
 
 Expected<bool> RemoveParentFolder(const FileList& fileList) {

@@ -20,11 +20,6 @@ using FileList = std::vector<FileEntry>;
 // succeeded. Logs nothing.
 FileList DeleteFiles(FileList fileList);
 
-// Deletes the marked files of a copy of the list and logs one line for each
-// marked entry ("Deleted: " or, at Error, "Delete: Failed: "). Returns that
-// copy with `deleted` set where the deletion succeeded.
-FileList DeleteMarkedFiles(const FileList& fileList);
-
 // Removes the one folder that holds every file of the list, when it is empty
 // (a link there is removed itself, never what it points to). Never removes
 // anything above it.

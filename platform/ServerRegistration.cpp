@@ -1,6 +1,5 @@
 #include "platform/ServerRegistration.h"
 
-#include "log/Log.h"
 #include "platform/FullPath.h"
 #include "platform/ProcessJob.h"
 #include "platform/SecurityDescriptor.h"
@@ -80,16 +79,6 @@ bool InitializeCom() {
     return result != S_FALSE;
 }
 
-void UninitializeCom() {
-    logInfo("Uninitialize COM\n");
+void ReleaseCom() {
     CoUninitialize();
-}
-
-OnExit OpenComScope() {
-    logInfo("Initialize COM\n");
-    if (InitializeCom()) {
-        return OnExit([] { UninitializeCom(); });
-    }
-    logWarning("Failed to initialize COM. Let's keep this between me and you ;)");
-    return OnExit();
 }

@@ -10,7 +10,7 @@
 #include "platform/FullPath.h"
 #include "platform/HeldFile.h"
 #include "platform/HeldFolder.h"
-#include "platform/ServerRegistration.h"
+#include "sdk/ComScope.h"
 #include "sdk/ComponentTable.h"
 #include "sdk/InstallFolder.h"
 #include "sdk/Registrations.h"

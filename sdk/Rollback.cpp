@@ -9,6 +9,7 @@
 #include "platform/PathPresence.h"
 #include "platform/WindowsFolder.h"
 #include "platform/WindowsPath.h"
+#include "sdk/FileDeletion.h"
 #include "sdk/Registrations.h"
 
 #include <algorithm>

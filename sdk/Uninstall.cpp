@@ -5,10 +5,11 @@
 #include "log/Log.h"
 #include "platform/FullPath.h"
 #include "platform/PathPresence.h"
-#include "platform/ServerRegistration.h"
-#include "platform/WindowsPath.h"
 #include "platform/WindowsFolder.h"
+#include "platform/WindowsPath.h"
+#include "sdk/ComScope.h"
 #include "sdk/ComponentTable.h"
+#include "sdk/FileDeletion.h"
 #include "sdk/Registrations.h"
 
 #include <algorithm>

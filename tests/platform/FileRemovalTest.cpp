@@ -3,6 +3,7 @@
 #include "LogCapture.h"
 #include "platform/FullPath.h"
 #include "platform/UniqueHandle.h"
+#include "sdk/FileDeletion.h"
 #include "support/Environment.h"
 #include "support/ToolSandbox.h"
 

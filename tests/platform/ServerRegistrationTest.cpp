@@ -3,6 +3,7 @@
 #include "LogCapture.h"
 #include "core/Text.h"
 #include "platform/Registry.h"
+#include "sdk/ComScope.h"
 #include "support/Environment.h"
 #include "support/ToolSandbox.h"
 
