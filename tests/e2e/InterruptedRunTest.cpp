@@ -99,6 +99,62 @@ std::string Field(const std::string& name, const std::string& value) {
     return name + " " + std::to_string(value.size()) + ":" + value + "\n";
 }
 
+// Each way a record can be spoilt makes `install` change nothing: the
+// record, its copies, both views and every SDK file stay as they are, and so
+// do the user's file and folder that one names; `status` says so.
+void ExpectEverySpoiltRecordRefused(const std::function<std::string()>& install,
+                                    const std::function<std::string()>& status,
+                                    const std::string& statusWarned) {
+    const std::string record = ReadFileBytes(RecordPath());
+    const std::wstring copy = RecordFolder() + L"\\previous-0.bin";
+    const std::string copyBytes = ReadFileBytes(copy);
+    const std::wstring userFile = L"C:\\users\\Public\\Documents\\keep.txt";
+    testsupport::WriteFileBytes(userFile, "mine");
+    fs::create_directories(L"C:\\keepdir");
+    const std::string held = "64 " + std::string(64, '0') + " ";
+    const std::string system64 = "C:\\windows\\system32\\" + Narrow(x64Name);
+    const auto resealed = [&](const std::string& fields) {
+        const std::string body = record.substr(0, record.rfind("end 64:")) + fields;
+        return body + "end 64:" + Vexo::Platform::Sha256Text(*Vexo::Platform::DigestOf(body)) +
+               "\n";
+    };
+    const std::string damaged = "it is damaged";
+    const std::string foreign = "it names a file that is not the SDK's: ";
+    const struct {
+        std::string record;
+        bool othersMayWrite, otherCopy;
+        std::string reason;
+    } spoilt[] = {
+        {record.substr(0, 40), false, false, damaged},
+        {record.substr(0, 400), false, false, damaged},
+        {record.substr(0, record.size() - 1), false, false, damaged},
+        {resealed(Field("written", held + Narrow(userFile)) + Field("folder", "C:\\keepdir")),
+         false, false, foreign + Narrow(userFile)},
+        {resealed(Field("written", held + system64)), false, false, foreign + system64},
+        {record, true, false, "others than administrators can change it"},
+        {record, false, true, damaged},
+    };
+    for (const auto& spoil : spoilt) {
+        SCOPED_TRACE(spoil.reason);
+        testsupport::WriteFileBytes(RecordPath(), spoil.record);
+        testsupport::WriteFileBytes(copy, spoil.otherCopy ? "other bytes" : copyBytes);
+        if (spoil.othersMayWrite) {
+            ChangeMode(L"o+w", Protection::OthersCanChange);
+        }
+        const MachineState before = Snapshot({L"C:\\Ops", VexoFolder()});
+        EXPECT_EQ(install(), versionLines + RecordRefused(spoil.reason) + prompt);
+        EXPECT_EQ(Snapshot({L"C:\\Ops", VexoFolder()}), before);
+        EXPECT_EQ(ReadFileBytes(userFile), "mine");
+        EXPECT_TRUE(testsupport::PathExists(L"C:\\keepdir"));
+        EXPECT_EQ(status(), statusWarned);
+        if (spoil.othersMayWrite) {
+            ChangeMode(L"o-w", Protection::AdministratorsOnly);
+        }
+    }
+    testsupport::WriteFileBytes(RecordPath(), record);
+    testsupport::WriteFileBytes(copy, copyBytes);
+}
+
 } // namespace
 
 TEST_F(Operations, StoppedUpgradeIsUndoneByTheNextRun) {
@@ -153,69 +209,10 @@ TEST_F(Operations, StoppedUpgradeIsUndoneByTheNextRun) {
                 oldNamed ? "Installed at: " + Narrow(In(oldFolder, x64Name)) : "Not installed";
             EXPECT_EQ(Run(L"--status"), StatusOf(status32, status64, interruptedWarning));
             if (std::wstring(test.bitness) == L"x64") {
-                // Each way a record can be spoilt leaves it, its copies, both
-                // views and every SDK file as they are; so do the user's file
-                // and folder that one names.
-                const std::string record = ReadFileBytes(RecordPath());
-                const std::wstring copy = RecordFolder() + L"\\previous-0.bin";
-                const std::string copyBytes = ReadFileBytes(copy);
-                const std::wstring userFile = L"C:\\users\\Public\\Documents\\keep.txt";
-                testsupport::WriteFileBytes(userFile, "mine");
-                fs::create_directories(L"C:\\keepdir");
-                const std::string held = "64 " + std::string(64, '0') + " ";
-                const std::string system64 = "C:\\windows\\system32\\" + Narrow(x64Name);
-                const auto resealed = [&](const std::string& fields) {
-                    const std::string body = record.substr(0, record.rfind("end 64:")) + fields;
-                    return body +
-                           "end 64:" + Vexo::Platform::Sha256Text(*Vexo::Platform::DigestOf(body)) +
-                           "\n";
-                };
-                const std::string damaged = "it is damaged";
-                const struct {
-                    std::function<void()> spoil;
-                    std::string reason;
-                } spoilt[] = {
-                    {[&] { testsupport::WriteFileBytes(RecordPath(), record.substr(0, 40)); },
-                     damaged},
-                    {[&] { testsupport::WriteFileBytes(RecordPath(), record.substr(0, 400)); },
-                     damaged},
-                    {[&] {
-                         testsupport::WriteFileBytes(RecordPath(),
-                                                     record.substr(0, record.size() - 1));
-                     },
-                     damaged},
-                    {[&] {
-                         testsupport::WriteFileBytes(
-                             RecordPath(), resealed(Field("written", held + Narrow(userFile)) +
-                                                    Field("folder", "C:\\keepdir")));
-                     },
-                     "it names a file that is not the SDK's: " + Narrow(userFile)},
-                    {[&] {
-                         testsupport::WriteFileBytes(RecordPath(),
-                                                     resealed(Field("written", held + system64)));
-                     },
-                     "it names a file that is not the SDK's: " + system64},
-                    {[&] { ChangeMode(L"o+w", Protection::OthersCanChange); },
-                     "others than administrators can change it"},
-                    {[&] { testsupport::WriteFileBytes(copy, "other bytes"); }, damaged},
-                };
-                for (const auto& spoil : spoilt) {
-                    SCOPED_TRACE(spoil.reason);
-                    spoil.spoil();
-                    const MachineState before = Snapshot({L"C:\\Ops", VexoFolder()});
-                    EXPECT_EQ(Run(L"--install --path " + newBase, L"", installFailed),
-                              versionLines + RecordRefused(spoil.reason) + prompt);
-                    EXPECT_EQ(Snapshot({L"C:\\Ops", VexoFolder()}), before);
-                    EXPECT_EQ(ReadFileBytes(userFile), "mine");
-                    EXPECT_TRUE(testsupport::PathExists(L"C:\\keepdir"));
-                    EXPECT_EQ(Run(L"--status"),
-                              StatusOf(status32, status64, UnusableRecordWarning()));
-                    testsupport::WriteFileBytes(RecordPath(), record);
-                    testsupport::WriteFileBytes(copy, copyBytes);
-                    if (ProtectionOf(RecordFolder()) != Protection::AdministratorsOnly) {
-                        ChangeMode(L"o-w", Protection::AdministratorsOnly);
-                    }
-                }
+                ExpectEverySpoiltRecordRefused(
+                    [&] { return Run(L"--install --path " + newBase, L"", installFailed); },
+                    [&] { return Run(L"--status"); },
+                    StatusOf(status32, status64, UnusableRecordWarning()));
             }
             EXPECT_EQ(Run(L"--install --path " + newBase), UndoneThen(test.undoing, reinstall));
             ExpectInstalledIn(newFolder);
