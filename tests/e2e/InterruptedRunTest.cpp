@@ -161,30 +161,32 @@ TEST_F(Operations, StoppedUpgradeIsUndoneByTheNextRun) {
     const std::string reinstall =
         UninstallOfBoth(oldFolder) + InstallOfBoth(NewVersionFolder(newBase, newBase), newFolder);
     const struct {
+        const char* old;               // the installation first, slow where a step of it counts
         const char* exe;               // the upgrade that is stopped
         const wchar_t *step, *bitness; // stopped as soon as the slow DLL starts this
         std::string undoing;           // what the next run logs to undo it
         std::wstring then;             // the next run
     } cases[] = {
         // During the old 32-bit DLL's unregistration: nothing to undo.
-        {"RIMKIT_MANAGER_SLOW_EXE", L"Unregistering", L"x86", "", L"--install"},
+        {"RIMKIT_MANAGER_SLOW_EXE", "RIMKIT_MANAGER_SLOW_EXE", L"Unregistering", L"x86", "",
+         L"--install"},
         // The old files deleted and the new 64-bit DLL registered.
-        {"RIMKIT_MANAGER_SLOW_EXE", L"Registering", L"x86",
+        {"RIMKIT_MANAGER_EXE", "RIMKIT_MANAGER_SLOW_EXE", L"Registering", L"x86",
          Infos("Unregistered: ", {In(newFolder, x64Name)}) + NewFilesDeleted() + OldRestored(),
          L"--uninstall"},
         // During the new 64-bit registration; a status report first, and
         // every spoilt record refused.
-        {"RIMKIT_MANAGER_SLOW_EXE", L"Registering", L"x64", NewFilesDeleted() + OldRestored(),
-         L"--install"},
+        {"RIMKIT_MANAGER_EXE", "RIMKIT_MANAGER_SLOW_EXE", L"Registering", L"x64",
+         NewFilesDeleted() + OldRestored(), L"--install"},
         // During the rollback's registration of the old 32-bit DLL again.
-        {"RIMKIT_MANAGER_FAILING_X86_EXE", L"Registering", L"x86",
+        {"RIMKIT_MANAGER_SLOW_EXE", "RIMKIT_MANAGER_FAILING_X86_EXE", L"Registering", L"x86",
          Infos("Registered: ", {In(oldFolder, x86Name), In(oldFolder, x64Name)}), L"--install"},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(Narrow(std::wstring(test.step) + L" " + test.bitness));
         RemoveRegistrations();
         testsupport::RemoveTree(newBase);
-        ToolSandbox(oldBase, "RIMKIT_MANAGER_SLOW_EXE").Run(L"--install");
+        ToolSandbox(oldBase, test.old).Run(L"--install");
         const ToolSandbox upgrade(L"C:\\Ops\\Upgrade", test.exe);
         const UniqueHandle stopPoint = SlowStep(test.step, test.bitness);
 
@@ -232,7 +234,7 @@ TEST_F(Operations, StoppedUpgradeIsUndoneByTheNextRun) {
 // came, and the next install puts everything right.
 TEST_F(Operations, ToolKilledWhileItStartsRegsvr32LeavesNoRegsvr32Behind) {
     const ToolSandbox slow(L"C:\\Ops\\Slow", "RIMKIT_MANAGER_SLOW_EXE");
-    for (int kill = 0; kill < 8; ++kill) {
+    for (int kill = 0; kill < 6; ++kill) {
         slow.Run(L"--install", L"", [kill](void* process, const auto&) {
             while (Regsvr32Processes() == 0 && WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
             }
