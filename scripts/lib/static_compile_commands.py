@@ -31,12 +31,15 @@ def clang_arguments(command, source):
     words = shlex.split(command)[1:]  # the GCC driver goes
     kept = []
     skip_next = False
-    for word in words:
+    for index, word in enumerate(words):
         if skip_next:
             skip_next = False
         elif word == "-o":
             skip_next = True
-        elif word == "-c" or word.startswith("-O") or word == source:
+        elif word == "-include" and words[index + 1].endswith("cmake_pch.hxx"):
+            # GCC's precompiled headers: each file must compile without them.
+            skip_next = True
+        elif word in ("-c", "-Winvalid-pch") or word.startswith("-O") or word == source:
             pass
         else:
             kept.append(word)

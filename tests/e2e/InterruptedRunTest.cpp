@@ -101,10 +101,10 @@ std::string Field(const std::string& name, const std::string& value) {
 
 // Each way a record can be spoilt makes `install` change nothing: the
 // record, its copies, both views and every SDK file stay as they are, and so
-// do the user's file and folder that one names; `status` says so.
+// do the user's file and folder that one names; `status` gives `warned`.
 void ExpectEverySpoiltRecordRefused(const std::function<std::string()>& install,
-                                    const std::function<std::string()>& status,
-                                    const std::string& statusWarned) {
+                                    const std::string& warned,
+                                    const std::function<std::string()>& status) {
     const std::string record = ReadFileBytes(RecordPath());
     const std::wstring copy = RecordFolder() + L"\\previous-0.bin";
     const std::string copyBytes = ReadFileBytes(copy);
@@ -146,7 +146,7 @@ void ExpectEverySpoiltRecordRefused(const std::function<std::string()>& install,
         EXPECT_EQ(Snapshot({L"C:\\Ops", VexoFolder()}), before);
         EXPECT_EQ(ReadFileBytes(userFile), "mine");
         EXPECT_TRUE(testsupport::PathExists(L"C:\\keepdir"));
-        EXPECT_EQ(status(), statusWarned);
+        EXPECT_EQ(status(), warned);
         if (spoil.othersMayWrite) {
             ChangeMode(L"o-w", Protection::AdministratorsOnly);
         }
@@ -213,8 +213,8 @@ TEST_F(Operations, StoppedUpgradeIsUndoneByTheNextRun) {
             if (std::wstring(test.bitness) == L"x64") {
                 ExpectEverySpoiltRecordRefused(
                     [&] { return Run(L"--install --path " + newBase, L"", installFailed); },
-                    [&] { return Run(L"--status"); },
-                    StatusOf(status32, status64, UnusableRecordWarning()));
+                    StatusOf(status32, status64, UnusableRecordWarning()),
+                    [&] { return Run(L"--status"); });
             }
             EXPECT_EQ(Run(L"--install --path " + newBase), UndoneThen(test.undoing, reinstall));
             ExpectInstalledIn(newFolder);
