@@ -14,7 +14,8 @@
 struct RememberedFile {
     std::wstring path;
     // Its bytes and their digest; nothing for a file in the Windows folder,
-    // which is never written back (only registered again).
+    // which is never written back (only registered again). Read from a
+    // recovery record whose saved copy lost them: the digest alone.
     std::optional<std::vector<std::uint8_t>> bytes;
     std::optional<Vexo::Platform::ContentDigest> digest;
     std::vector<Vexo::Platform::Bitness> views; // the registrations that named it

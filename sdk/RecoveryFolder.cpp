@@ -88,17 +88,17 @@ Expected<RecoveryRecord> RecoveryFolder::ReadRecord() const {
     if (record.hasError()) {
         return record;
     }
-    // A saved copy counts only with the bytes the record noted for it.
+    // A saved copy counts only with the bytes the record noted for it; one
+    // that lost them leaves its file without bytes to be written back from.
     auto& files = record.value().previous.files;
     for (std::size_t index = 0; index < files.size(); ++index) {
         if (!files[index].digest) {
             continue;
         }
         auto bytes = Vexo::Platform::ReadWholeFile(Join(m_levels.back(), SavedCopyName(index)));
-        if (!bytes || Vexo::Platform::DigestOf(Text(*bytes)) != files[index].digest) {
-            return damaged;
+        if (bytes && Vexo::Platform::DigestOf(Text(*bytes)) == files[index].digest) {
+            files[index].bytes = std::move(bytes);
         }
-        files[index].bytes = std::move(bytes);
     }
     return record;
 }

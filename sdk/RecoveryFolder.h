@@ -25,10 +25,11 @@ public:
     // Whether an earlier run left a record (or anything) at its path.
     bool HoldsRecord() const;
 
-    // The record an earlier run left, with the bytes of its saved copies,
-    // when it can be trusted; otherwise why not: "others than administrators
-    // can change it", "it is damaged" or "it names a file that is not the
-    // SDK's: <path>". Reads only; changes nothing.
+    // The record an earlier run left, with the bytes of those saved copies
+    // that still hold what it noted for them, when it can be trusted;
+    // otherwise why not: "others than administrators can change it", "it is
+    // damaged" or "it names a file that is not the SDK's: <path>". Reads
+    // only; changes nothing.
     Expected<RecoveryRecord> ReadRecord() const;
 
     // Makes the missing folders, Recovery for administrators only, adding

@@ -14,26 +14,32 @@
 // next one (RecordedRun.h) with the same UndoChanges that a failed install
 // uses (Rollback.h):
 //
-// | what the run does              | noted as                         | undone by |
-// |--------------------------------|----------------------------------|--------------------------------------------|
-// | finds the registered SDK files | named32/64; file, views, saved   | writing each back from its
-// saved copy      | |                                | (a copy beside the record, with  | where it
-// is gone or differs; registering   | |                                | its size and SHA-256) | it
-// again where a view no longer names it   | | makes a folder                 | folder, with the
-// files for it    | removing it when empty (or at the restart) | | writes a DLL                   |
-// written, with its size and hash  | deleting it while it holds those bytes     | | renames a DLL
-// in use aside     | aside, with its size and hash    | deleting it while it holds those bytes | |
-// hands a DLL to regsvr32        | handed; then registered          | unregistering it where a view
-// names it     | |                                |                                  | because of
-// the run                         | | makes the record's own folders | made | removing them with
-// the record, when empty  |
+// clang-format off
+// | the run                   | noted as                    | the undo                         |
+// |---------------------------|-----------------------------|----------------------------------|
+// | finds the registered SDK  | named32/64; file, views,    | writes each back from its copy   |
+// | files                     | saved (a copy beside the    | where it is gone or differs;     |
+// |                           | record, its size, SHA-256)  | registers it again where a view  |
+// |                           |                             | no longer names it               |
+// | makes a folder            | folder, with its files      | removes it when empty (or at the |
+// |                           |                             | restart)                         |
+// | writes a DLL              | written, size and SHA-256   | deletes it while it holds those  |
+// |                           |                             | bytes                            |
+// | renames a DLL in use      | aside, size and SHA-256     | deletes it while it holds those  |
+// | aside                     |                             | bytes (or at the restart)        |
+// | hands a DLL to regsvr32   | handed; then registered     | unregisters it where a view      |
+// |                           |                             | names it because of the run      |
+// | makes the record's own    | made                        | removes them with the record,    |
+// | folders                   |                             | when empty                       |
+// clang-format on
 //
 // The next run uses a record only when it can be trusted: its folders and
 // file can be changed by administrators only, it is whole (its last line
-// holds the SHA-256 of all before it), every path in it is one a run could
-// have made, and every saved copy holds the bytes noted for it. Otherwise it
-// leaves the record alone and changes nothing. An undo that is complete
-// ends the record; one that is not keeps it as the way back until a run
+// holds the SHA-256 of all before it) and every path in it is one a run
+// could have made. Otherwise it leaves the record alone and changes
+// nothing. A saved copy that no longer holds the bytes noted for it is not
+// written back, and the undo is incomplete. An undo that is complete ends
+// the record; one that is not keeps it as the way back until a run
 // completes.
 struct RecoveryRecord {
     PreviousInstallation previous;

@@ -134,7 +134,10 @@ bool HoldsItsBytes(const RememberedFile& file) {
 // The remembered file is where it was, byte for byte.
 bool PutBack(const RememberedFile& file) {
     if (!file.bytes) {
-        return Vexo::Platform::IsPresent(file.path);
+        // A file in the Windows folder is only registered again; one whose
+        // saved copy no longer holds its bytes is back only if it never left.
+        return file.digest ? Vexo::Platform::DigestOfFile(file.path) == file.digest
+                           : Vexo::Platform::IsPresent(file.path);
     }
     if (Vexo::Platform::IsPresent(file.path) && HoldsItsBytes(file)) {
         return true;
