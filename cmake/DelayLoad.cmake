@@ -3,7 +3,8 @@
 # user32, and Wine's user32 imports version.dll; bcrypt is no known DLL at
 # all. Loaded at start, before WinMain has limited the DLL search to the
 # system folder, such a DLL would be taken from the tool's own folder. Loaded
-# later, they and all they import come from the system folder. Each .def file lists the functions the tool calls.
+# later, they and all they import come from the system folder. Each .def
+# file lists the functions the tool calls.
 # Provides RIMKIT_DELAYLOAD_LIBRARIES and the target rimkit_delayload_libraries.
 set(_delayload_dir ${CMAKE_BINARY_DIR}/delayload)
 set(RIMKIT_DELAYLOAD_LIBRARIES)

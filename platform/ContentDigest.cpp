@@ -69,12 +69,16 @@ std::optional<ContentDigest> DigestOf(std::string_view bytes) {
     return digest;
 }
 
+std::optional<ContentDigest> DigestOf(const std::vector<std::uint8_t>& bytes) {
+    return DigestOf(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
 std::optional<ContentDigest> DigestOfFile(const std::wstring& path) {
     const auto bytes = ReadWholeFile(path);
     if (!bytes) {
         return std::nullopt;
     }
-    return DigestOf(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+    return DigestOf(*bytes);
 }
 
 std::string Sha256Text(const ContentDigest& digest) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Vexo::Platform {
 
@@ -22,6 +23,7 @@ struct ContentDigest {
 // The digest of `bytes`, from the system's own hash provider; nothing when
 // the system cannot hash.
 std::optional<ContentDigest> DigestOf(std::string_view bytes);
+std::optional<ContentDigest> DigestOf(const std::vector<std::uint8_t>& bytes);
 
 // The digest of the file at `path` as it is now; nothing when it cannot be
 // read.

@@ -1,16 +1,18 @@
 #include "platform/FolderProtection.h"
 
 #include "core/Text.h"
+#include "platform/FinalPath.h"
 #include "platform/FullPath.h"
+#include "platform/LocalMemory.h"
 #include "platform/SecurityDescriptor.h"
 #include "platform/UniqueHandle.h"
+#include "platform/WindowsError.h"
 #include "platform/WindowsPath.h"
 
 #include <windows.h>
 #include <aclapi.h>
 #include <sddl.h>
 
-#include <memory>
 #include <vector>
 
 namespace Vexo::Platform {
@@ -29,11 +31,6 @@ constexpr wchar_t trustedInstaller[] =
 constexpr ACCESS_MASK changingRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_DELETE_CHILD |
                                        DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE |
                                        GENERIC_ALL;
-
-struct LocalFreeDeleter {
-    void operator()(void* block) const { LocalFree(block); }
-};
-using LocalBlock = std::unique_ptr<void, LocalFreeDeleter>;
 
 // The account running this process.
 std::vector<BYTE> ThisAccount() {
@@ -65,7 +62,7 @@ bool IsTrusted(PSID sid, const std::vector<BYTE>& account) {
     if (!ConvertStringSidToSidW(trustedInstaller, &installer)) {
         return false;
     }
-    const LocalBlock owner(installer);
+    const LocalMemory<> owner(installer);
     return EqualSid(sid, installer) != FALSE;
 }
 
@@ -97,28 +94,11 @@ bool OnlyTrustedMayChange(const ACL* acl, const std::vector<BYTE>& account) {
     return true;
 }
 
-std::wstring WithoutLongPrefix(std::wstring path) {
-    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) {
-        return L"\\\\" + path.substr(8);
-    }
-    if (path.rfind(L"\\\\?\\", 0) == 0) {
-        return path.substr(4);
-    }
-    return path;
-}
-
 // Whether the open object is what `path` names itself, not what a link or
 // junction on the way leads to.
 bool LeadsToItself(const UniqueHandle& object, const std::wstring& path) {
-    std::wstring final(32768, L'\0');
-    const DWORD length =
-        GetFinalPathNameByHandleW(object.get(), final.data(), static_cast<DWORD>(final.size()),
-                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (length == 0 || length >= final.size()) {
-        return false;
-    }
-    final.resize(length);
-    return SameFile(WithoutLongPrefix(final), FullPath(path));
+    const std::wstring final = FinalPathOf(object);
+    return !final.empty() && SameFile(final, FullPath(path));
 }
 
 // Gives the folder the access list of `text`, and Administrators as its
@@ -180,7 +160,7 @@ Protection ProtectionOf(const std::wstring& path) {
                         &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
         return Protection::OthersCanChange;
     }
-    const LocalBlock descriptorOwner(descriptor);
+    const LocalMemory<> descriptorOwner(descriptor);
     const std::vector<BYTE> account = ThisAccount();
     return owner != nullptr && IsTrusted(owner, account) && OnlyTrustedMayChange(dacl, account)
                ? Protection::AdministratorsOnly
@@ -220,7 +200,7 @@ Expected<bool> Protect(const std::wstring& folder, OthersMay others) {
         GetSecurityInfo(object.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
                         nullptr, nullptr, &descriptor) == ERROR_SUCCESS &&
         IsTrusted(owner, ThisAccount());
-    const LocalBlock descriptorOwner(descriptor);
+    const LocalMemory<> descriptorOwner(descriptor);
     return Apply(folder, others == OthersMay::Nothing ? administratorsOnly : usersMayRead,
                  !ownerTrusted);
 }

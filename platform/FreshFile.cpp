@@ -2,6 +2,7 @@
 
 #include "core/Text.h"
 #include "platform/FullPath.h"
+#include "platform/WindowsError.h"
 #include "platform/WindowsPath.h"
 
 #include <windows.h>
@@ -44,11 +45,6 @@ bool MoveOnto(const UniqueHandle& file, const std::wstring& path) {
     target.copy(info->FileName, target.size());
     return SetFileInformationByHandle(file.get(), FileRenameInfo, info,
                                       static_cast<DWORD>(buffer.size())) != 0;
-}
-
-Vexo::Error WindowsError(const std::string& what, const std::wstring& path) {
-    const DWORD code = GetLastError();
-    return Vexo::Error(what + " " + toNarrow(path), static_cast<std::int32_t>(code));
 }
 
 } // namespace
@@ -96,12 +92,12 @@ Expected<FreshFile> FreshFile::Create(const std::wstring& target) {
             if (GetLastError() == ERROR_FILE_EXISTS && attempt < 9) {
                 continue;
             }
-            return WindowsError("Unable to create", fresh);
+            return LastWindowsError("Unable to create " + toNarrow(fresh));
         }
         UniqueHandle renamer(ReOpenFile(file.get(), DELETE,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0));
         if (!renamer.valid()) {
-            const Vexo::Error error = WindowsError("Unable to rename", fresh);
+            const Vexo::Error error = LastWindowsError("Unable to rename " + toNarrow(fresh));
             file.reset();
             DeleteFileW(fresh.c_str());
             return error;
@@ -151,7 +147,7 @@ Expected<bool> FreshFile::PutInPlace(unsigned long retryMilliseconds) {
     // would cover; flushing the file under its new name commits the rename
     // with it.
     if (!Flush()) {
-        return WindowsError("Unable to flush", m_target);
+        return LastWindowsError("Unable to flush " + toNarrow(m_target));
     }
     return true;
 }

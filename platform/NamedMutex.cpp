@@ -1,6 +1,7 @@
 #include "platform/NamedMutex.h"
 
 #include "platform/SecurityDescriptor.h"
+#include "platform/WindowsError.h"
 
 #include <windows.h>
 

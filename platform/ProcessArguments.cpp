@@ -1,22 +1,15 @@
 #include "platform/ProcessArguments.h"
 
+#include "platform/LocalMemory.h"
+
 #include <windows.h>
 #include <shellapi.h>
 
-#include <memory>
-
 namespace Vexo::Platform {
-
-namespace {
-struct LocalFreeDeleter {
-    void operator()(LPWSTR* block) const { LocalFree(block); }
-};
-} // namespace
 
 std::optional<std::vector<std::wstring>> ReadProcessArguments() {
     int count = 0;
-    const std::unique_ptr<LPWSTR, LocalFreeDeleter> argv(
-        CommandLineToArgvW(GetCommandLineW(), &count));
+    const LocalMemory<LPWSTR> argv(CommandLineToArgvW(GetCommandLineW(), &count));
     if (!argv) {
         return std::nullopt;
     }

@@ -1,7 +1,7 @@
 #include "platform/ProcessJob.h"
 
-#include "platform/SecurityDescriptor.h"
 #include "platform/UniqueHandle.h"
+#include "platform/WindowsError.h"
 
 #include <windows.h>
 

@@ -1,10 +1,9 @@
 #pragma once
 
 #include "core/Expected.h"
+#include "platform/LocalMemory.h"
 
 #include <windows.h>
-
-#include <memory>
 
 namespace Vexo::Platform {
 
@@ -22,17 +21,9 @@ public:
     }
 
 private:
-    struct LocalFreeDeleter {
-        void operator()(void* block) const { LocalFree(block); }
-    };
-
     explicit SecurityDescriptor(PSECURITY_DESCRIPTOR descriptor) : m_descriptor(descriptor) {}
 
-    std::unique_ptr<void, LocalFreeDeleter> m_descriptor;
+    LocalMemory<> m_descriptor;
 };
-
-// An error with the Windows error code of the call that just failed:
-// "<what>: Windows error <code>".
-Vexo::Error LastWindowsError(const std::string& what);
 
 } // namespace Vexo::Platform

@@ -2,9 +2,9 @@
 
 #include "platform/FullPath.h"
 #include "platform/ProcessJob.h"
-#include "platform/SecurityDescriptor.h"
 #include "platform/SystemFolder.h"
 #include "platform/UniqueHandle.h"
+#include "platform/WindowsError.h"
 
 #include <windows.h>
 #include <objbase.h>

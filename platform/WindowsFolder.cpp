@@ -1,5 +1,6 @@
 #include "platform/WindowsFolder.h"
 
+#include "platform/FinalPath.h"
 #include "platform/FullPath.h"
 #include "platform/SystemFolder.h"
 #include "platform/UniqueHandle.h"
@@ -34,18 +35,8 @@ std::optional<Identity> IdentityOf(const std::wstring& path) {
     if (!object.valid() || !GetFileInformationByHandle(object.get(), &information)) {
         return std::nullopt;
     }
-    std::wstring final(32768, L'\0');
-    const DWORD length =
-        GetFinalPathNameByHandleW(object.get(), final.data(), static_cast<DWORD>(final.size()),
-                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    final.resize(length < final.size() ? length : 0);
-    if (final.rfind(L"\\\\?\\UNC\\", 0) == 0) {
-        final = L"\\\\" + final.substr(8);
-    } else if (final.rfind(L"\\\\?\\", 0) == 0) {
-        final = final.substr(4);
-    }
     return Identity{information.dwVolumeSerialNumber, information.nFileIndexHigh,
-                    information.nFileIndexLow, final};
+                    information.nFileIndexLow, FinalPathOf(object)};
 }
 
 // The nearest of `path` and the folders above it that is there.

@@ -142,4 +142,14 @@ std::wstring_view LastElement(std::wstring_view path) {
     return relative.substr(start);
 }
 
+std::optional<std::wstring> RestBelow(const std::wstring& path, const std::wstring& folder) {
+    if (path.size() < folder.size() || !SameFile(path.substr(0, folder.size()), folder)) {
+        return std::nullopt;
+    }
+    if (path.size() > folder.size() && !IsSeparator(path[folder.size()])) {
+        return std::nullopt;
+    }
+    return path.substr(folder.size());
+}
+
 } // namespace Vexo::Platform

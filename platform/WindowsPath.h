@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,5 +24,10 @@ bool SameFile(std::wstring_view left, std::wstring_view right);
 // The last element of a path: its file name, empty when the path ends with a
 // separator or is only a root.
 std::wstring_view LastElement(std::wstring_view path);
+
+// What follows `folder` (written without a separator at its end) in `path`
+// when the path lies in it or is it, by their text: empty, or a separator
+// and the rest.
+std::optional<std::wstring> RestBelow(const std::wstring& path, const std::wstring& folder);
 
 } // namespace Vexo::Platform

@@ -10,19 +10,6 @@ namespace Vexo::Platform {
 
 namespace {
 
-// What follows `folder` in `path` when the path lies in it or is it: empty,
-// or a separator and the rest.
-std::optional<std::wstring> RestBelow(const std::wstring& path, const std::wstring& folder) {
-    if (path.size() < folder.size() || !SameFile(path.substr(0, folder.size()), folder)) {
-        return std::nullopt;
-    }
-    if (path.size() > folder.size() && path[folder.size()] != L'\\' &&
-        path[folder.size()] != L'/') {
-        return std::nullopt;
-    }
-    return path.substr(folder.size());
-}
-
 // Folders of System32 that 32-bit programs see as they are.
 bool IsLeftAlone(const std::wstring& rest) {
     for (const auto* shared : {L"\\catroot", L"\\catroot2", L"\\driverstore", L"\\drivers\\etc",

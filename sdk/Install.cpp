@@ -17,7 +17,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <string_view>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -39,9 +38,7 @@ std::vector<Payload> ReadPayloads() {
                         Vexo::Resources::ReadResource(component.fileName, component.resourceType),
                         {}};
         if (payload.bytes.hasValue()) {
-            const auto& bytes = payload.bytes.value();
-            const auto digest = Vexo::Platform::DigestOf(
-                std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+            const auto digest = Vexo::Platform::DigestOf(payload.bytes.value());
             if (!digest) {
                 payload.bytes = Vexo::Error("Unable to hash " + toNarrow(component.fileName), 0);
             } else {

@@ -41,14 +41,19 @@ fs::path OnDisc(const fs::path& path) {
     return path;
 }
 
+// A copy of an SDK DLL that a run made beside it: renamed aside for a
+// restart, or written and never put in place because the run was stopped.
+bool IsCopyItMade(const std::wstring& path) {
+    return IsCopyOfComponent(path, L"old") || IsCopyOfComponent(path, L"new");
+}
+
 // What this tool itself leaves in a version folder: the SDK's DLLs (an
 // install writes over them) and the copies of them that it made beside them.
 bool IsOwnLeftover(const fs::directory_entry& entry) {
     std::error_code error;
     const std::wstring path = entry.path().wstring();
     return entry.is_regular_file(error) && !error &&
-           (FindComponent(path) != nullptr || IsCopyOfComponent(path, L"old") ||
-            IsCopyOfComponent(path, L"new"));
+           (FindComponent(path) != nullptr || IsCopyItMade(path));
 }
 
 // The folder holds nothing, or nothing but this tool's own leftovers.
@@ -74,7 +79,7 @@ void DeleteCopies(const fs::path& folder) {
     fs::directory_iterator entries(OnDisc(folder), error);
     for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
         const std::wstring path = entries->path().wstring();
-        if (IsCopyOfComponent(path, L"old") || IsCopyOfComponent(path, L"new")) {
+        if (IsCopyItMade(path)) {
             copies.push_back(FileEntry{path, true, false});
         }
     }
@@ -227,6 +232,8 @@ Expected<fs::path> SelectInstallFolder(fs::path path, const std::vector<MadeFile
     path = ExpandKnownFolders(path.wstring(), MakeKnownFolderMap());
     logInfo("Expanded: %s\n", Narrow(path).c_str());
 
+    // A version folder that is chosen has been checked already.
+    bool checked = false;
     const auto version = Vexo::Resources::ReadVersion();
     if (version.hasError()) {
         logWarning("%s\n", version.error().message.c_str());
@@ -235,12 +242,15 @@ Expected<fs::path> SelectInstallFolder(fs::path path, const std::vector<MadeFile
         if (chosen.hasError()) {
             return chosen.error();
         }
+        checked = chosen.value() != path;
         path = chosen.value();
     }
 
-    const auto place = CheckPlace(path, files);
-    if (place.hasError()) {
-        return place.error();
+    if (!checked) {
+        const auto place = CheckPlace(path, files);
+        if (place.hasError()) {
+            return place.error();
+        }
     }
     const auto exists = EnsureFolderExists(path, files, changes);
     if (exists.hasError()) {

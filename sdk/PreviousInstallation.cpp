@@ -9,7 +9,6 @@
 #include "sdk/Registrations.h"
 
 #include <algorithm>
-#include <string_view>
 
 namespace {
 
@@ -39,8 +38,7 @@ bool Remember(std::vector<RememberedFile>& files, Bitness view,
         if (!file.bytes) {
             return false;
         }
-        file.digest = Vexo::Platform::DigestOf(std::string_view(
-            reinterpret_cast<const char*>(file.bytes->data()), file.bytes->size()));
+        file.digest = Vexo::Platform::DigestOf(*file.bytes);
         if (!file.digest) {
             return false;
         }

@@ -8,7 +8,6 @@
 #include "platform/PathPresence.h"
 
 #include <filesystem>
-#include <string_view>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -38,10 +37,6 @@ Expected<bool> Keep(const std::wstring& path, const std::vector<std::uint8_t>& b
         return CannotKeep(path, written.windowsError);
     }
     return true;
-}
-
-std::string_view Text(const std::vector<std::uint8_t>& bytes) {
-    return std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 } // namespace
@@ -84,7 +79,7 @@ Expected<RecoveryRecord> RecoveryFolder::ReadRecord() const {
     if (!text) {
         return damaged;
     }
-    auto record = ReadRecordText(std::string(Text(*text)), m_levels);
+    auto record = ReadRecordText(std::string(text->begin(), text->end()), m_levels);
     if (record.hasError()) {
         return record;
     }
@@ -96,7 +91,7 @@ Expected<RecoveryRecord> RecoveryFolder::ReadRecord() const {
             continue;
         }
         auto bytes = Vexo::Platform::ReadWholeFile(Join(m_levels.back(), SavedCopyName(index)));
-        if (bytes && Vexo::Platform::DigestOf(Text(*bytes)) == files[index].digest) {
+        if (bytes && Vexo::Platform::DigestOf(*bytes) == files[index].digest) {
             files[index].bytes = std::move(bytes);
         }
     }

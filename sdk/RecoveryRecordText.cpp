@@ -208,16 +208,14 @@ bool IsSdkFileOutsideWindows(const std::wstring& path, bool asideCopy) {
 }
 
 bool HoldsWrittenFile(const std::filesystem::path& folder, const std::vector<MadeFile>& written) {
-    std::wstring prefix = folder.wstring();
-    while (!prefix.empty() && (prefix.back() == L'\\' || prefix.back() == L'/')) {
-        prefix.pop_back();
+    std::wstring text = folder.wstring();
+    while (!text.empty() && (text.back() == L'\\' || text.back() == L'/')) {
+        text.pop_back();
     }
-    prefix += L'\\';
     return IsFullPath(folder.wstring()) &&
-           std::any_of(written.begin(), written.end(), [&prefix](const MadeFile& file) {
-               return file.path.size() > prefix.size() &&
-                      Vexo::Platform::SameFile(
-                          std::wstring_view(file.path).substr(0, prefix.size()), prefix);
+           std::any_of(written.begin(), written.end(), [&text](const MadeFile& file) {
+               const auto rest = Vexo::Platform::RestBelow(file.path, text);
+               return rest && !rest->empty();
            });
 }
 

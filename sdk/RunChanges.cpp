@@ -10,8 +10,10 @@ template <typename Item> bool Contains(const std::vector<Item>& list, const Item
     return std::find(list.begin(), list.end(), item) != list.end();
 }
 
-bool SamePath(const MadeFile& file, const std::wstring& path) {
-    return Vexo::Platform::SameFile(file.path, path);
+std::vector<MadeFile>::iterator Find(std::vector<MadeFile>& files, const std::wstring& path) {
+    return std::find_if(files.begin(), files.end(), [&path](const MadeFile& file) {
+        return Vexo::Platform::SameFile(file.path, path);
+    });
 }
 
 } // namespace
@@ -29,8 +31,7 @@ bool RunChanges::WriteAhead() {
 bool RunChanges::AboutToCreateFolders(const std::vector<std::filesystem::path>& outermostFirst,
                                       const std::vector<MadeFile>& filesInIt) {
     for (const auto& file : filesInIt) {
-        if (std::none_of(written.begin(), written.end(),
-                         [&file](const MadeFile& known) { return SamePath(known, file.path); })) {
+        if (Find(written, file.path) == written.end()) {
             written.push_back(file);
         }
     }
@@ -39,9 +40,7 @@ bool RunChanges::AboutToCreateFolders(const std::vector<std::filesystem::path>& 
 }
 
 bool RunChanges::AboutToWrite(const MadeFile& file) {
-    const auto known = std::find_if(written.begin(), written.end(), [&file](const MadeFile& noted) {
-        return SamePath(noted, file.path);
-    });
+    const auto known = Find(written, file.path);
     if (known != written.end() && known->digest == file.digest) {
         return !writeAheadFailure; // noted with its folder already
     }
@@ -65,9 +64,7 @@ bool RunChanges::AboutToRegister(const std::wstring& file) {
 }
 
 void RunChanges::NotWritten(const std::wstring& file) {
-    const auto noted = std::find_if(written.begin(), written.end(), [&file](const MadeFile& known) {
-        return SamePath(known, file);
-    });
+    const auto noted = Find(written, file);
     if (noted != written.end()) {
         written.erase(noted);
         WriteAhead();

@@ -192,8 +192,11 @@ void RunUnixTool(const char* variable, const std::wstring& arguments, const std:
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    CreateProcessW(tool.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                   &startup, &process);
+    if (CreateProcessW(tool.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       folder.c_str(), &startup, &process)) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
     for (int tries = 0; tries < 200 && !done(); ++tries) {
         Sleep(25);
     }
