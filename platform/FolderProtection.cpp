@@ -187,6 +187,10 @@ Expected<bool> CreateAdminOnlyFolder(const std::wstring& folder) {
     return true;
 }
 
+Expected<bool> CreateProtectedFolder(const std::wstring& folder, OthersMay others) {
+    return others == OthersMay::Nothing ? CreateAdminOnlyFolder(folder) : CreateFolder(folder);
+}
+
 Expected<bool> Protect(const std::wstring& folder, OthersMay others) {
     // Its owner could give itself any access again: one that is not trusted
     // is replaced by Administrators.

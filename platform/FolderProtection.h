@@ -30,6 +30,9 @@ Expected<bool> CreateFolder(const std::wstring& folder);
 // Administrators, nothing inherited, nothing for anyone else.
 Expected<bool> CreateAdminOnlyFolder(const std::wstring& folder);
 
+// Makes a folder with its own protected access list.
+Expected<bool> CreateProtectedFolder(const std::wstring& folder, OthersMay others);
+
 // Protects an existing folder: Administrators own it, and its access list is
 // full control for SYSTEM and Administrators (and reading for users, when
 // asked), nothing inherited. What is in it inherits that.

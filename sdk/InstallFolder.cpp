@@ -4,6 +4,7 @@
 #include "log/Log.h"
 #include "platform/ApplicationPath.h"
 #include "platform/FileRemoval.h"
+#include "platform/FolderProtection.h"
 #include "platform/FullPath.h"
 #include "platform/KnownFolders.h"
 #include "platform/Resources.h"
@@ -122,8 +123,12 @@ bool CreateFolders(const fs::path& folder, const std::vector<MadeFile>& files, R
         !changes.AboutToCreateFolders(missing, FilesIn(folder, files))) {
         return false;
     }
-    for (const auto& level : missing) {
-        if (!fs::create_directory(level, error) || error) {
+    for (auto level = missing.begin(); level != missing.end(); ++level) {
+        // Made with an access list of its own, never taken over from a
+        // folder someone else made there first.
+        if (Vexo::Platform::CreateProtectedFolder(level->wstring(), Vexo::Platform::OthersMay::Read)
+                .hasError()) {
+            changes.NotCreated(std::vector<fs::path>(level, missing.end()));
             return false;
         }
     }

@@ -157,6 +157,11 @@ bool Apply(ParsedText& parsed, const TextField& field) {
         parsed.savedAs.emplace_back();
     } else if (field.name == "folder") {
         record.changes.createdFolders.emplace_back(value);
+    } else if (field.name == "install") {
+        if (!record.changes.installFolder.empty()) {
+            return false;
+        }
+        record.changes.installFolder = value;
     } else if (field.name == "written") {
         return ApplyMadeFile(record.changes.written, field.value);
     } else if (field.name == "aside") {
@@ -196,27 +201,46 @@ std::optional<ParsedText> Parse(const std::string& text) {
     return std::nullopt;
 }
 
+// A full path in the one form a run writes: "." and ".." resolved, so
+// that no path reaches elsewhere than its text says.
 bool IsFullPath(const std::wstring& path) {
     const std::filesystem::path parsed(path);
-    return parsed.has_root_name() && parsed.has_root_directory();
+    return parsed.has_root_name() && parsed.has_root_directory() &&
+           Vexo::Platform::FullPath(path) == path;
 }
 
-// A file a run could have written, renamed aside or handed to regsvr32.
-bool IsSdkFileOutsideWindows(const std::wstring& path, bool asideCopy) {
+// A file a run could have written, renamed aside or handed to regsvr32: an
+// SDK DLL (or a copy of one it renamed aside) in the install folder that the
+// record names, outside the Windows folder.
+bool IsSdkFileInInstallFolder(const std::wstring& path, bool asideCopy,
+                              const std::wstring& installFolder) {
     return IsFullPath(path) && (asideCopy ? IsAsideCopy(path) : FindComponent(path) != nullptr) &&
+           !installFolder.empty() &&
+           Vexo::Platform::SameFile(Vexo::Platform::ParentFolder(path), installFolder) &&
            !Vexo::Platform::IsInWindowsFolder(path);
 }
 
 bool HoldsWrittenFile(const std::filesystem::path& folder, const std::vector<MadeFile>& written) {
+    if (!IsFullPath(folder.wstring())) {
+        return false;
+    }
     std::wstring text = folder.wstring();
     while (!text.empty() && (text.back() == L'\\' || text.back() == L'/')) {
         text.pop_back();
     }
-    return IsFullPath(folder.wstring()) &&
-           std::any_of(written.begin(), written.end(), [&text](const MadeFile& file) {
-               const auto rest = Vexo::Platform::RestBelow(file.path, text);
-               return rest && !rest->empty();
-           });
+    return std::any_of(written.begin(), written.end(), [&text](const MadeFile& file) {
+        const auto rest = Vexo::Platform::RestBelow(file.path, text);
+        return rest && !rest->empty();
+    });
+}
+
+// A previous file is one that a view named before the run, as full paths.
+bool NamedByItsViews(const RememberedFile& file, const PreviousInstallation& previous) {
+    const auto names = [&](Bitness view) {
+        const auto& named = view == Bitness::Bits32 ? previous.named32 : previous.named64;
+        return named && Vexo::Platform::SameFile(Vexo::Platform::FullPath(*named), file.path);
+    };
+    return !file.views.empty() && std::all_of(file.views.begin(), file.views.end(), names);
 }
 
 // The first path that no run could have put in the record.
@@ -229,6 +253,7 @@ std::optional<std::wstring> ForeignPath(const ParsedText& parsed,
         // written back, so it has no copy.
         const bool writtenBack = file.digest.has_value();
         if (!IsFullPath(file.path) || FindComponent(file.path) == nullptr ||
+            !NamedByItsViews(file, record.previous) ||
             (writtenBack && Vexo::Platform::IsInWindowsFolder(file.path))) {
             return file.path;
         }
@@ -236,30 +261,34 @@ std::optional<std::wstring> ForeignPath(const ParsedText& parsed,
             return parsed.savedAs[index];
         }
     }
-    for (const auto& file : record.changes.written) {
-        if (!IsSdkFileOutsideWindows(file.path, false)) {
+    const RunChanges& changes = record.changes;
+    if (!changes.installFolder.empty() && !IsFullPath(changes.installFolder)) {
+        return changes.installFolder;
+    }
+    for (const auto& file : changes.written) {
+        if (!IsSdkFileInInstallFolder(file.path, false, changes.installFolder)) {
             return file.path;
         }
     }
-    for (const auto& file : record.changes.movedAside) {
-        if (!IsSdkFileOutsideWindows(file.path, true)) {
+    for (const auto& file : changes.movedAside) {
+        if (!IsSdkFileInInstallFolder(file.path, true, changes.installFolder)) {
             return file.path;
         }
     }
-    for (const auto* list : {&record.changes.handedToRegsvr32, &record.changes.registered}) {
+    for (const auto* list : {&changes.handedToRegsvr32, &changes.registered}) {
         for (const auto& path : *list) {
-            if (!IsSdkFileOutsideWindows(path, false)) {
+            if (!IsSdkFileInInstallFolder(path, false, changes.installFolder)) {
                 return path;
             }
         }
     }
-    for (const auto& folder : record.changes.createdFolders) {
-        if (!HoldsWrittenFile(folder, record.changes.written)) {
+    for (const auto& folder : changes.createdFolders) {
+        if (!HoldsWrittenFile(folder, changes.written)) {
             return folder.wstring();
         }
     }
     for (const auto& folder : record.recordFolders) {
-        if (!Vexo::Platform::AnySameFileOnDisc(recordFolders, folder)) {
+        if (!IsFullPath(folder) || !Vexo::Platform::AnySameFileOnDisc(recordFolders, folder)) {
             return folder;
         }
     }
@@ -292,6 +321,9 @@ std::string RecordText(const RecoveryRecord& record) {
     const RunChanges& changes = record.changes;
     for (const auto& folder : changes.createdFolders) {
         text += PathField("folder", folder.wstring());
+    }
+    if (!changes.installFolder.empty()) {
+        text += PathField("install", changes.installFolder);
     }
     for (const auto& [name, files] :
          {std::pair("written", &changes.written), std::pair("aside", &changes.movedAside)}) {

@@ -35,11 +35,35 @@ bool RunChanges::AboutToCreateFolders(const std::vector<std::filesystem::path>& 
             written.push_back(file);
         }
     }
+    if (!outermostFirst.empty()) {
+        installFolder = outermostFirst.back().wstring();
+    }
     createdFolders.insert(createdFolders.end(), outermostFirst.begin(), outermostFirst.end());
     return WriteAhead();
 }
 
+void RunChanges::NotCreated(const std::vector<std::filesystem::path>& folders) {
+    for (const auto& folder : folders) {
+        const auto lies = [&folder](const MadeFile& file) {
+            return Vexo::Platform::SameFile(Vexo::Platform::ParentFolder(file.path),
+                                            folder.wstring());
+        };
+        written.erase(std::remove_if(written.begin(), written.end(), lies), written.end());
+        createdFolders.erase(std::remove_if(createdFolders.begin(), createdFolders.end(),
+                                            [&folder](const std::filesystem::path& made) {
+                                                return Vexo::Platform::SameFile(made.wstring(),
+                                                                                folder.wstring());
+                                            }),
+                             createdFolders.end());
+        if (Vexo::Platform::SameFile(installFolder, folder.wstring())) {
+            installFolder.clear();
+        }
+    }
+    WriteAhead();
+}
+
 bool RunChanges::AboutToWrite(const MadeFile& file) {
+    installFolder = Vexo::Platform::ParentFolder(file.path);
     const auto known = Find(written, file.path);
     if (known != written.end() && known->digest == file.digest) {
         return !writeAheadFailure; // noted with its folder already

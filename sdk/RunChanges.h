@@ -24,6 +24,9 @@ struct RunChanges {
     std::vector<MadeFile> movedAside;                  // files it renamed aside, by their new name
     std::vector<std::wstring> handedToRegsvr32;        // files regsvr32 was started on
     std::vector<std::wstring> registered;              // files regsvr32 registered
+    // The one folder the run writes the DLLs into, once it is chosen: every
+    // file it writes, renames aside or registers lies in it.
+    std::wstring installFolder;
     // Both DLLs are in place byte for byte and registered.
     bool complete = false;
 
@@ -40,6 +43,9 @@ struct RunChanges {
     // innermost one, so that the record names no folder for nothing.
     bool AboutToCreateFolders(const std::vector<std::filesystem::path>& outermostFirst,
                               const std::vector<MadeFile>& filesInIt);
+    // Takes back the folders that could not be made after all, with the
+    // files that were to be written into them.
+    void NotCreated(const std::vector<std::filesystem::path>& folders);
     bool AboutToWrite(const MadeFile& file);
     bool AboutToMoveAside(const MadeFile& aside);
     bool AboutToRegister(const std::wstring& file);

@@ -293,6 +293,7 @@ TEST_F(Operations, UndoLeavesAFileThatNoLongerHoldsWhatTheRunWrote) {
     const std::wstring other = L"C:\\Ops\\Data\\Other\\" + x64Name;
     RunChanges changes;
     changes.written = {{other, *Vexo::Platform::DigestOf(PayloadBytes("RIMKIT_PAYLOAD_X64"))}};
+    changes.installFolder = L"C:\\Ops\\Data\\Other";
     LeaveRecordOfNow(changes);
     fs::create_directories(L"C:\\Ops\\Data\\Other");
     testsupport::WriteFileBytes(other, "put here by someone else since");
@@ -347,6 +348,7 @@ TEST_F(Operations, RegistrationThatCannotBeUndoneKeepsTheRecordUntilAnInstallCom
     const std::wstring sticky = L"C:\\Ops\\Data\\Sticky\\" + x64Name;
     RunChanges changes;
     changes.handedToRegsvr32 = {sticky};
+    changes.installFolder = L"C:\\Ops\\Data\\Sticky";
     LeaveRecordOfNow(changes);
     fs::create_directories(L"C:\\Ops\\Data\\Sticky");
     fs::copy_file(testsupport::BuildPath("RIMKIT_STICKY_X64"), sticky);

@@ -1,5 +1,6 @@
 #include "sdk/RecoveryRecord.h"
 
+#include "core/Text.h"
 #include "platform/ContentDigest.h"
 
 #include <gtest/gtest.h>
@@ -25,12 +26,12 @@ Vexo::Platform::ContentDigest Digest(const std::string& bytes) {
 // A record as an upgrade stopped part way leaves it.
 RecoveryRecord Upgrade() {
     RecoveryRecord record;
+    const std::wstring system86 = L"C:\\windows\\syswow64\\vexo_steering_wheel_x86.dll";
     record.previous.named64 = old64;
+    record.previous.named32 = system86;
     record.previous.files.push_back({old64, std::nullopt, Digest("old"), {Bitness::Bits64}});
-    record.previous.files.push_back({L"C:\\windows\\syswow64\\vexo_steering_wheel_x86.dll",
-                                     std::nullopt,
-                                     std::nullopt,
-                                     {Bitness::Bits32}});
+    record.previous.files.push_back({system86, std::nullopt, std::nullopt, {Bitness::Bits32}});
+    record.changes.installFolder = folder;
     record.changes.createdFolders = {L"C:\\Ops\\New", folder};
     record.changes.written = {{x64, Digest("new 64")}, {x86, Digest("new 32")}};
     record.changes.movedAside = {{x64 + L".12-345-0.old", Digest("old")}};
@@ -87,6 +88,12 @@ TEST(RecoveryRecord, PathsNoRunCouldHaveMadeAreNamed) {
     const std::string user = "C:\\Users\\Public\\Documents\\keep.txt";
     const std::string system64 = "C:\\windows\\system32\\vexo_steering_wheel_x64.dll";
     const std::string sdkDll = "C:\\vexo_steering_wheel_x64.dll";
+    const std::string installed = toNarrow(x64);
+    const std::string old = toNarrow(old64);
+    // A folder in System32, and a file "below" it that lies elsewhere.
+    const std::string systemFolder = "C:\\windows\\system32\\empty";
+    const std::string around =
+        systemFolder + "\\..\\..\\..\\Ops\\New\\9_1_1\\vexo_steering_wheel_x86.dll";
     const std::string held = "64 " + std::string(64, '0') + " "; // what a file held
     const std::string views = Field("views", "64");
     const struct {
@@ -98,13 +105,20 @@ TEST(RecoveryRecord, PathsNoRunCouldHaveMadeAreNamed) {
         {Field("handed", "vexo_steering_wheel_x64.dll"), "vexo_steering_wheel_x64.dll"},
         {Field("registered", "C:\\Ops\\other.dll"), "C:\\Ops\\other.dll"},
         {Field("aside", held + "C:\\Ops\\other.dll.1-2-0.old"), "C:\\Ops\\other.dll.1-2-0.old"},
-        {Field("aside", held + sdkDll + ".1-2-0.old"), ""},
+        {Field("aside", held + installed + ".1-2-0.old"), ""},
+        {Field("aside", held + sdkDll + ".1-2-0.old"), sdkDll + ".1-2-0.old"},
+        {Field("written", held + sdkDll), sdkDll},
+        {Field("handed", installed), ""},
+        {Field("folder", systemFolder) + Field("written", held + around), around},
         {Field("folder", "C:\\keepdir"), "C:\\keepdir"},
         {Field("folder", "C:\\Ops"), ""},
+        {Field("folder", "C:\\Ops\\.\\New"), "C:\\Ops\\.\\New"},
         {Field("made", "C:\\Ops"), "C:\\Ops"},
         {Field("file", system64) + views + Field("saved", held + "previous-2.bin"), system64},
-        {Field("file", system64) + views, ""},
-        {Field("file", sdkDll) + views + Field("saved", held + "..\\other.bin"), "..\\other.bin"},
+        {Field("file", system64) + views, system64}, // no view named it
+        {Field("file", old) + views, ""},
+        {Field("file", old) + Field("views", "32"), old},
+        {Field("file", old) + views + Field("saved", held + "..\\other.bin"), "..\\other.bin"},
     };
     const std::string text = RecordText(Upgrade());
     for (const auto& test : cases) {
