@@ -3,6 +3,7 @@
 #include "app/RunLock.h"
 #include "log/Log.h"
 #include "sdk/Install.h"
+#include "sdk/InstallFolder.h"
 #include "sdk/PendingDeletions.h"
 #include "sdk/RecordedRun.h"
 #include "sdk/Registrations.h"
@@ -69,6 +70,15 @@ RunOutcome RunLockedChanges(const CommandLineOptions& options) {
     const RunLock lock = AcquireRunLock();
     if (!lock.held) {
         return lock.otherwise;
+    }
+    // A folder that would be refused is refused before anything is changed:
+    // the installation there stays registered.
+    if (options.install) {
+        const auto judged = JudgeInstallFolder(options.path);
+        if (judged.hasError()) {
+            reportError(judged.error());
+            return RunOutcome::Failed;
+        }
     }
     PendingDeletions pending;
     auto run = RecordedRun::Begin(pending);

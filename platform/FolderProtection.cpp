@@ -167,6 +167,26 @@ Protection ProtectionOf(const std::wstring& path) {
                : Protection::OthersCanChange;
 }
 
+std::optional<UnprotectedLevel> FirstUnprotectedLevel(const std::wstring& path) {
+    std::vector<std::wstring> levels;
+    for (std::wstring level = path; !level.empty(); level = ParentFolder(level)) {
+        levels.insert(levels.begin(), level);
+        if (ParentFolder(level) == level) {
+            break;
+        }
+    }
+    for (const auto& level : levels) {
+        if (GetFileAttributesW(level.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            continue;
+        }
+        const Protection protection = ProtectionOf(level);
+        if (protection != Protection::AdministratorsOnly) {
+            return UnprotectedLevel{protection, level};
+        }
+    }
+    return std::nullopt;
+}
+
 Expected<bool> CreateFolder(const std::wstring& folder) {
     if (!CreateDirectoryW(folder.c_str(), nullptr)) {
         return LastWindowsError("creating a folder");

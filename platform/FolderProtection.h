@@ -2,6 +2,7 @@
 
 #include "core/Expected.h"
 
+#include <optional>
 #include <string>
 
 namespace Vexo::Platform {
@@ -19,6 +20,13 @@ enum class Protection {
 // account the right to write to it, delete it, create in it, or change its
 // owner or access.
 Protection ProtectionOf(const std::wstring& path);
+
+// The first level on the way to `path` that others can change, and how.
+struct UnprotectedLevel {
+    Protection protection;
+    std::wstring level;
+};
+std::optional<UnprotectedLevel> FirstUnprotectedLevel(const std::wstring& path);
 
 // Who besides SYSTEM and Administrators may use a folder it protects.
 enum class OthersMay { Nothing, Read };

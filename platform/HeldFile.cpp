@@ -7,6 +7,13 @@
 
 namespace Vexo::Platform {
 
+namespace {
+
+// Far more than any SDK DLL: a file this large is nobody's DLL to load.
+constexpr unsigned long long maxDigestBytes = 256ull << 20;
+
+} // namespace
+
 std::optional<HeldFile> HeldFile::Hold(const std::wstring& path) {
     // Read sharing only: a loader opens for reading and mapping, which this
     // allows, while a writer, a rename or a deletion needs sharing it lacks.
@@ -44,6 +51,28 @@ bool HeldFile::Contains(const std::vector<std::uint8_t>& bytes) const {
         compared += read;
     }
     return true;
+}
+
+std::optional<ContentDigest> HeldFile::Digest() const {
+    LARGE_INTEGER size{};
+    LARGE_INTEGER start{};
+    if (!GetFileSizeEx(m_handle.get(), &size) || size.QuadPart < 0 ||
+        static_cast<unsigned long long>(size.QuadPart) > maxDigestBytes ||
+        !SetFilePointerEx(m_handle.get(), start, nullptr, FILE_BEGIN)) {
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size.QuadPart));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD read = 0;
+        const auto wanted =
+            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+        if (!ReadFile(m_handle.get(), bytes.data() + done, wanted, &read, nullptr) || read == 0) {
+            return std::nullopt;
+        }
+        done += read;
+    }
+    return DigestOf(bytes);
 }
 
 } // namespace Vexo::Platform

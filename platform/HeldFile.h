@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ContentDigest.h"
 #include "platform/UniqueHandle.h"
 
 #include <cstdint>
@@ -22,6 +23,9 @@ public:
 
     // Whether the file holds exactly `bytes`.
     bool Contains(const std::vector<std::uint8_t>& bytes) const;
+
+    // What the file holds; nothing when it cannot be read.
+    std::optional<ContentDigest> Digest() const;
 
 private:
     explicit HeldFile(UniqueHandle handle) : m_handle(std::move(handle)) {}

@@ -122,3 +122,8 @@ bool FlushRegistryKey(HKEY root, const wchar_t* subKey) {
     }
     return RegFlushKey(entry.key) == ERROR_SUCCESS;
 }
+
+bool DeleteRegistryTree(HKEY root, const wchar_t* subKey) {
+    const LSTATUS result = RegDeleteTreeW(root, subKey);
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+}

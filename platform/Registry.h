@@ -42,3 +42,8 @@ std::optional<std::wstring> ReadRegistryString(HKEY root, const wchar_t* subKey)
 // writes registry changes lazily: after a power cut a change that regsvr32
 // made can be gone while the files it goes with stand. True when flushed.
 bool FlushRegistryKey(HKEY root, const wchar_t* subKey);
+
+// Deletes the key `root`\`subKey` with everything below it, in the 64-bit
+// view (the 32-bit one through its WOW6432Node path). True when it is gone,
+// also when it was not there.
+bool DeleteRegistryTree(HKEY root, const wchar_t* subKey);

@@ -42,5 +42,11 @@ inline constexpr wchar_t registrationKey32[] =
 inline constexpr wchar_t registrationKey64[] =
     L"SOFTWARE\\Classes\\CLSID\\{5A1C7E32-9B4D-4F08-8E61-2D7C90B3A4F5}\\ServerBinary";
 
+// The SDK class itself in each view: what a DLL's own unregistration removes.
+inline constexpr wchar_t classKey32[] =
+    L"SOFTWARE\\Classes\\WOW6432Node\\CLSID\\{5A1C7E32-9B4D-4F08-8E61-2D7C90B3A4F5}";
+inline constexpr wchar_t classKey64[] =
+    L"SOFTWARE\\Classes\\CLSID\\{5A1C7E32-9B4D-4F08-8E61-2D7C90B3A4F5}";
+
 inline constexpr char displayName32[] = "Rimkit 32bit DLL";
 inline constexpr char displayName64[] = "Rimkit 64bit DLL";

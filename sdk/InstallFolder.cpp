@@ -176,6 +176,17 @@ Expected<bool> CheckPlace(const fs::path& folder, const std::vector<MadeFile>& f
             return Vexo::Error("Install path too long: " + toNarrow(dll), 0);
         }
     }
+    // Whoever can change the folder, or rename one on the way to it, can put
+    // their own DLL where the elevated regsvr32 and every later program load
+    // it from.
+    std::wstring full = Vexo::Platform::FullPath(OnDisc(folder).wstring());
+    while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/')) {
+        full.pop_back(); // "C:\Tools\" is the folder C:\Tools
+    }
+    if (const auto level = Vexo::Platform::FirstUnprotectedLevel(full)) {
+        return Vexo::Error(
+            "Not installed, in a folder that others can change: " + toNarrow(level->level), 0);
+    }
     return true;
 }
 
@@ -218,6 +229,32 @@ Expected<fs::path> ApplyVersionFolder(const fs::path& base, const Vexo::Resource
 }
 
 } // namespace
+
+Expected<bool> JudgeInstallFolder(fs::path path) {
+    if (path.empty()) {
+        path = L".";
+    }
+    if (path == fs::path(L".")) {
+        const auto program = ApplicationPath();
+        if (program.hasError()) {
+            return true; // the selection itself reports it
+        }
+        path = fs::path(program.value()).remove_filename();
+    }
+    path = ExpandKnownFolders(path.wstring(), MakeKnownFolderMap());
+    if (const auto version = Vexo::Resources::ReadVersion(); version.hasValue()) {
+        const fs::path candidate = path / VersionFolderName(version.value());
+        std::error_code error;
+        if ((!fs::exists(OnDisc(candidate), error) && !error) || HoldsNothingElse(candidate)) {
+            path = candidate;
+        }
+    }
+    std::vector<MadeFile> files;
+    for (const auto& component : ComponentTable) {
+        files.push_back(MadeFile{component.fileName, {}});
+    }
+    return CheckPlace(path, files);
+}
 
 Expected<fs::path> SelectInstallFolder(fs::path path, const std::vector<MadeFile>& files,
                                        RunChanges& changes) {

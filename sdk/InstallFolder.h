@@ -18,6 +18,12 @@
 // when no folder can be had there. The folders it makes are noted in
 // `changes` before they are made, outermost first, with `files` (by name)
 // as the files to be written into the innermost one.
+// The same choice made silently, before anything changes, and judged by
+// the same rules, and also refused ("Not installed, in a folder that others
+// can change: <folder>") when others could change the folder or rename one on
+// the way to it. An accepted folder is judged again as it is selected.
+Expected<bool> JudgeInstallFolder(std::filesystem::path path);
+
 Expected<std::filesystem::path> SelectInstallFolder(std::filesystem::path path,
                                                     const std::vector<MadeFile>& files,
                                                     RunChanges& changes);

@@ -40,6 +40,9 @@ Expected<RecordedRun> RecordedRun::Begin(PendingDeletions& pending) {
         return folder.error();
     }
     const RecoveryFolder& place = folder.value();
+    if (auto refusal = place.FolderRefusal()) {
+        return *refusal;
+    }
     RecoveryRecord record;
     bool continuesEarlierRun = false;
     if (place.HoldsRecord()) {
@@ -92,10 +95,17 @@ void RecordedRun::End(RecordAtEnd ending) const {
 
 EarlierRun FindEarlierRun() {
     const auto folder = RecoveryFolder::InProgramFiles();
-    if (folder.hasError() || !folder.value().HoldsRecord()) {
+    if (folder.hasError()) {
+        return {};
+    }
+    if (auto refusal = folder.value().FolderRefusal()) {
+        return {EarlierRun::Found::UnusableFolder, L"", refusal->message};
+    }
+    if (!folder.value().HoldsRecord()) {
         return {};
     }
     const bool usable = !folder.value().ReadRecord().hasError();
     return {usable ? EarlierRun::Found::Record : EarlierRun::Found::UnusableRecord,
-            folder.value().recordPath()};
+            folder.value().recordPath(),
+            {}};
 }

@@ -44,7 +44,8 @@ private:
 
 // What the status report tells of an earlier run.
 struct EarlierRun {
-    enum class Found { Nothing, Record, UnusableRecord } found = Found::Nothing;
+    enum class Found { Nothing, Record, UnusableRecord, UnusableFolder } found = Found::Nothing;
     std::wstring recordPath;
+    std::string folderRefusal; // why the folder cannot keep a record
 };
 EarlierRun FindEarlierRun();

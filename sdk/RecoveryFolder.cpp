@@ -6,11 +6,13 @@
 #include "platform/FileWriter.h"
 #include "platform/KnownFolders.h"
 #include "platform/PathPresence.h"
+#include "platform/ProtectedFileRead.h"
 
 #include <filesystem>
 #include <system_error>
 
 namespace fs = std::filesystem;
+using Vexo::Platform::FileReadProblem;
 using Vexo::Platform::Protection;
 
 namespace {
@@ -20,6 +22,11 @@ constexpr wchar_t recordName[] = L"rimkit_manager.recovery";
 // A file about to be replaced may be open for a moment in a virus scanner
 // or an indexer.
 constexpr unsigned long retryMilliseconds = 1000;
+
+// More than any run writes: a record this long is not one of a run's.
+constexpr std::uint64_t longestRecordBytes = 1 << 20;
+// Far more than any SDK DLL.
+constexpr std::uint64_t longestCopyBytes = 256ull << 20;
 
 std::wstring Join(const std::wstring& folder, const std::wstring& name) {
     return (fs::path(folder) / name).wstring();
@@ -64,69 +71,93 @@ bool RecoveryFolder::HoldsRecord() const {
     return Vexo::Platform::QueryPathPresence(m_recordPath) != Vexo::Platform::PathPresence::Absent;
 }
 
+std::optional<Vexo::Error> RecoveryFolder::FolderRefusal() const {
+    for (const auto& level : m_levels) {
+        std::error_code error;
+        const fs::file_status status = fs::symlink_status(level, error);
+        if (status.type() == fs::file_type::not_found) {
+            continue;
+        }
+        const Protection protection = Vexo::Platform::ProtectionOf(level);
+        std::string why;
+        if (protection == Protection::Link) {
+            why = toNarrow(level) + " is a link";
+        } else if (error || !fs::is_directory(status)) {
+            why = toNarrow(level) + " is not a folder";
+        } else if (protection == Protection::OthersCanChange) {
+            why = "others than administrators can change " + toNarrow(level);
+        } else {
+            continue;
+        }
+        return Vexo::Error("The recovery folder cannot be kept: " + why + ". Nothing was changed.",
+                           0);
+    }
+    return std::nullopt;
+}
+
 Expected<RecoveryRecord> RecoveryFolder::ReadRecord() const {
     const Vexo::Error othersCanChange(othersCanChangeIt, 0);
-    for (const auto& level : m_levels) {
-        if (Vexo::Platform::ProtectionOf(level) != Protection::AdministratorsOnly) {
-            return othersCanChange;
-        }
-    }
-    if (Vexo::Platform::ProtectionOf(m_recordPath) != Protection::AdministratorsOnly) {
+    const Vexo::Error damaged("it is damaged", 0);
+    // Judged and read through one handle: a link, a second name or a file
+    // others may change could be swapped between a look and a read.
+    const auto read = Vexo::Platform::ReadProtectedFile(m_recordPath, longestRecordBytes);
+    if (read.problem == FileReadProblem::Link || read.problem == FileReadProblem::SecondName ||
+        read.problem == FileReadProblem::OthersCanChange) {
         return othersCanChange;
     }
-    const Vexo::Error damaged("it is damaged", 0);
-    const auto text = Vexo::Platform::ReadWholeFile(m_recordPath);
-    if (!text) {
+    if (read.problem != FileReadProblem::None) {
         return damaged;
     }
-    auto record = ReadRecordText(std::string(text->begin(), text->end()), m_levels);
+    auto record = ReadRecordText(std::string(read.bytes.begin(), read.bytes.end()), m_levels);
     if (record.hasError()) {
         return record;
     }
     // A saved copy counts only with the bytes the record noted for it; one
     // that lost them leaves its file without bytes to be written back from.
+    // One that is a link or a second name of another file is not the run's.
     auto& files = record.value().previous.files;
     for (std::size_t index = 0; index < files.size(); ++index) {
         if (!files[index].digest) {
             continue;
         }
-        auto bytes = Vexo::Platform::ReadWholeFile(Join(m_levels.back(), SavedCopyName(index)));
-        if (bytes && Vexo::Platform::DigestOf(*bytes) == files[index].digest) {
-            files[index].bytes = std::move(bytes);
+        auto copy = Vexo::Platform::ReadProtectedFile(Join(m_levels.back(), SavedCopyName(index)),
+                                                      longestCopyBytes);
+        if (copy.problem == FileReadProblem::Link || copy.problem == FileReadProblem::SecondName ||
+            copy.problem == FileReadProblem::OthersCanChange) {
+            return othersCanChange;
+        }
+        if (copy.problem == FileReadProblem::None &&
+            Vexo::Platform::DigestOf(copy.bytes) == files[index].digest) {
+            files[index].bytes = std::move(copy.bytes);
         }
     }
     return record;
 }
 
 Expected<bool> RecoveryFolder::Prepare(std::vector<std::wstring>& made) const {
-    const Vexo::Error refused = RecordRefused(m_recordPath, othersCanChangeIt);
+    if (auto refusal = FolderRefusal()) {
+        return *refusal;
+    }
     for (std::size_t index = 0; index < m_levels.size(); ++index) {
         const std::wstring& level = m_levels[index];
-        const bool own = index + 1 == m_levels.size();
         std::error_code error;
-        if (!fs::exists(level, error) && !error) {
-            // The record's own folder is for administrators only; the ones
-            // above it take what Program Files gives.
-            const auto created = own ? Vexo::Platform::CreateAdminOnlyFolder(level)
-                                     : Vexo::Platform::CreateFolder(level);
-            if (created.hasError()) {
-                return CannotKeep(level, created.error().code);
-            }
-            made.push_back(level);
-        }
-        switch (Vexo::Platform::ProtectionOf(level)) {
-        case Protection::AdministratorsOnly:
+        if (fs::symlink_status(level, error).type() != fs::file_type::not_found) {
             continue;
-        case Protection::Link:
-            return refused;
-        case Protection::OthersCanChange:
-            if (Vexo::Platform::Protect(level, own ? Vexo::Platform::OthersMay::Nothing
-                                                   : Vexo::Platform::OthersMay::Read)
-                    .hasError() ||
-                Vexo::Platform::ProtectionOf(level) != Protection::AdministratorsOnly) {
-                return refused;
-            }
         }
+        // The record's own folder is for administrators only; the ones
+        // above it may hold other programs of the vendor, which users read.
+        made.push_back(level);
+        const auto created = Vexo::Platform::CreateProtectedFolder(
+            level, index + 1 == m_levels.size() ? Vexo::Platform::OthersMay::Nothing
+                                                : Vexo::Platform::OthersMay::Read);
+        if (created.hasError()) {
+            made.pop_back();
+            return CannotKeep(level, created.error().code);
+        }
+    }
+    // Someone may have made a level first: it is theirs, not the tool's.
+    if (auto refusal = FolderRefusal()) {
+        return *refusal;
     }
     return true;
 }
@@ -150,18 +181,25 @@ Expected<bool> RecoveryFolder::Write(const RecoveryRecord& record) const {
 }
 
 void RecoveryFolder::Remove(const RecoveryRecord& record) const {
-    std::error_code error;
+    // A link there is not the run's: what it leads to is never deleted.
+    const auto removeOwn = [](const std::wstring& path, fs::file_type type) {
+        std::error_code error;
+        if (fs::symlink_status(path, error).type() == type &&
+            Vexo::Platform::ProtectionOf(path) != Protection::Link) {
+            fs::remove(path, error);
+        }
+    };
     // The record first: a record must never name copies that are gone.
-    fs::remove(m_recordPath, error);
+    removeOwn(m_recordPath, fs::file_type::regular);
     for (std::size_t index = 0; index < record.previous.files.size(); ++index) {
         if (record.previous.files[index].digest) {
-            fs::remove(Join(m_levels.back(), SavedCopyName(index)), error);
+            removeOwn(Join(m_levels.back(), SavedCopyName(index)), fs::file_type::regular);
         }
     }
     // Each only when empty: fs::remove never removes a folder that holds anything.
-    fs::remove(m_levels.back(), error);
+    removeOwn(m_levels.back(), fs::file_type::directory);
     const auto& made = record.recordFolders;
     for (auto folder = made.rbegin(); folder != made.rend(); ++folder) {
-        fs::remove(*folder, error);
+        removeOwn(*folder, fs::file_type::directory);
     }
 }

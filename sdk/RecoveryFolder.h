@@ -3,6 +3,7 @@
 #include "core/Expected.h"
 #include "sdk/RecoveryRecord.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,12 @@ public:
     // Whether an earlier run left a record (or anything) at its path.
     bool HoldsRecord() const;
 
+    // Why the folders that are there cannot keep a record, which nothing may
+    // be changed for: "The recovery folder cannot be kept: <folder> is a link
+    // (is not a folder, or others than administrators can change <folder>).
+    // Nothing was changed." Nothing when they can, or are not there yet.
+    std::optional<Vexo::Error> FolderRefusal() const;
+
     // The record an earlier run left, with the bytes of those saved copies
     // that still hold what it noted for them, when it can be trusted;
     // otherwise why not: "others than administrators can change it", "it is
@@ -32,10 +39,10 @@ public:
     // only; changes nothing.
     Expected<RecoveryRecord> ReadRecord() const;
 
-    // Makes the missing folders, Recovery for administrators only, adding
-    // them to `made`; protects again a folder of its own that others could
-    // change. Refuses ("others than administrators can change it") a link
-    // on the way, or a folder it cannot protect.
+    // Makes the missing folders, each with an access list of its own
+    // (Recovery for administrators only), adding them to `made` before it
+    // makes them. Never changes a folder that is there already: refuses one
+    // that cannot keep a record (FolderRefusal).
     Expected<bool> Prepare(std::vector<std::wstring>& made) const;
 
     // Keeps a copy of each previous file that has bytes, then the record.
@@ -45,8 +52,9 @@ public:
     Expected<bool> SaveCopies(const PreviousInstallation& previous) const;
     Expected<bool> Write(const RecoveryRecord& record) const;
 
-    // Deletes the record and the copies it names, by name, then the folders
-    // that runs made for it, where they are empty.
+    // Deletes the record and the copies it names, by name (never what a link
+    // there leads to), then the folders that runs made for it, where they
+    // are empty.
     void Remove(const RecoveryRecord& record) const;
 
 private:

@@ -18,6 +18,9 @@ namespace {
 constexpr char header[] = "rimkit_manager recovery record 2\n";
 constexpr char endField[] = "end";
 constexpr char damaged[] = "it is damaged";
+// Far more fields than any run writes: a record that long is no run's, and
+// is not read further.
+constexpr std::size_t mostFields = 1000;
 
 std::string Field(const std::string& name, const std::string& value) {
     return name + " " + std::to_string(value.size()) + ":" + value + "\n";
@@ -180,7 +183,7 @@ std::optional<ParsedText> Parse(const std::string& text) {
     }
     ParsedText parsed;
     std::size_t at = sizeof(header) - 1;
-    while (at < text.size()) {
+    for (std::size_t fields = 0; at < text.size() && fields <= mostFields; ++fields) {
         const std::size_t start = at;
         const auto field = ReadField(text, at);
         if (!field) {

@@ -2,9 +2,13 @@
 
 #include "core/Text.h"
 #include "log/Log.h"
+#include "platform/FolderProtection.h"
 #include "platform/FullPath.h"
+#include "platform/HeldFile.h"
+#include "platform/HeldFolder.h"
 #include "platform/PathPresence.h"
 #include "platform/Registry.h"
+#include "platform/WindowsPath.h"
 #include "platform/ServerRegistration.h"
 #include "platform/Wow64Path.h"
 #include "sdk/ComponentTable.h"
@@ -112,7 +116,63 @@ void LogUnableToRegister(const std::wstring& path) {
     LogFailure("Unable to register: ", path, registerArguments, false);
 }
 
-bool UnregisterFile(FileEntry& entry) {
+bool MayBeLoaded(const std::wstring& path) {
+    const std::wstring file = Vexo::Platform::FullPath(path);
+    // The folder that holds it counts whole (a DLL put beside it is loaded
+    // too), and must be there: one that is missing could be made by others.
+    const std::wstring folder = Vexo::Platform::ParentFolder(file);
+    return Vexo::Platform::IsPresent(folder) && !Vexo::Platform::FirstUnprotectedLevel(folder) &&
+           (!Vexo::Platform::IsPresent(file) ||
+            Vexo::Platform::ProtectionOf(file) == Vexo::Platform::Protection::AdministratorsOnly);
+}
+
+namespace {
+
+// What the DLL's own unregistration removes, removed without loading it.
+bool UnregisterWithoutRunning(FileEntry& entry) {
+    bool removed = true;
+    for (const auto view : {Vexo::Platform::Bitness::Bits32, Vexo::Platform::Bitness::Bits64}) {
+        if (IsRegisteredIn(view, entry.path)) {
+            removed = DeleteRegistryTree(HKEY_LOCAL_MACHINE, view == Vexo::Platform::Bitness::Bits32
+                                                                 ? classKey32
+                                                                 : classKey64) &&
+                      removed;
+        }
+    }
+    FlushRegistryKey(HKEY_LOCAL_MACHINE, L"SOFTWARE");
+    if (!removed || IsRegistered(entry.path)) {
+        LogFailure("Unable to unregister: ", entry.path, unregisterArguments, false);
+        return false;
+    }
+    logWarning("Unregistered without running it, in a folder that others can change: %s\n",
+               toNarrow(entry.path).c_str());
+    entry.marked = true;
+    return true;
+}
+
+} // namespace
+
+bool UnregisterFile(FileEntry& entry,
+                    const std::optional<Vexo::Platform::ContentDigest>& expected) {
+    const std::wstring file = Vexo::Platform::FullPath(entry.path);
+    if (FindComponent(file) != nullptr && !MayBeLoaded(file)) {
+        return UnregisterWithoutRunning(entry);
+    }
+    // Held from before regsvr32 starts until it has ended, so that what it
+    // loads is what was looked at.
+    std::optional<Vexo::Platform::HeldFile> held;
+    std::optional<Vexo::Platform::HeldFolder> heldFolder;
+    if (Vexo::Platform::IsPresent(file)) {
+        held = Vexo::Platform::HeldFile::Hold(file);
+        heldFolder = Vexo::Platform::HeldFolder::Hold(Vexo::Platform::ParentFolder(file));
+        if (!held || !heldFolder) {
+            LogFailure("Unable to unregister: ", entry.path, unregisterArguments, false);
+            return false;
+        }
+        if (expected && held->Digest() != expected) {
+            return UnregisterWithoutRunning(entry);
+        }
+    }
     const auto ran = RunFor(entry, unregisterArguments);
     if (Succeeded(ran)) {
         entry.marked = true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Bitness.h"
+#include "platform/ContentDigest.h"
 #include "platform/FileRemoval.h"
 
 #include <optional>
@@ -42,6 +43,18 @@ bool RegisterFile(FileEntry& entry);
 // Logs, at Error, that the file could not be registered.
 void LogUnableToRegister(const std::wstring& path);
 
-// Has regsvr32 unregister the file. Logs "Unregistered: " or, at Error,
-// "Unable to unregister: "; marks the entry for deletion when it worked.
-bool UnregisterFile(FileEntry& entry);
+// Whether regsvr32, run elevated, may load the file at `path`: neither the
+// file nor its folder can be changed by others, and no folder on the way to
+// it can be renamed or replaced by them. Otherwise someone else's code, put
+// there or beside it, would run with the tool's rights.
+bool MayBeLoaded(const std::wstring& path);
+
+// Has regsvr32 unregister the file, holding it and its folder until it has
+// ended, when it may be loaded and holds `expected` (when given: the bytes
+// the run wrote there). Logs "Unregistered: " or, at Error, "Unable to
+// unregister: "; marks the entry for deletion when it worked. A file that may
+// not be loaded, or that holds other bytes than the run wrote, is not run:
+// the SDK class is removed from the views that name it, as the DLL's own
+// unregistration would, with a Warning that says so.
+bool UnregisterFile(FileEntry& entry,
+                    const std::optional<Vexo::Platform::ContentDigest>& expected = std::nullopt);

@@ -4,11 +4,16 @@
 #include "log/Log.h"
 #include "platform/FileReader.h"
 #include "platform/FileWriter.h"
+#include "platform/FolderProtection.h"
 #include "platform/FreshFile.h"
 #include "platform/FullPath.h"
+#include "platform/HeldFile.h"
+#include "platform/HeldFolder.h"
 #include "platform/PathPresence.h"
+#include "platform/Resources.h"
 #include "platform/WindowsFolder.h"
 #include "platform/WindowsPath.h"
+#include "sdk/ComponentTable.h"
 #include "sdk/FileDeletion.h"
 #include "sdk/Registrations.h"
 
@@ -41,6 +46,26 @@ bool NewlyNamed(const PreviousInstallation& previous, const std::wstring& path) 
     });
 }
 
+// What the run put at `path`: the bytes it wrote there, or, for a file it
+// found holding this version's DLL and registered, that DLL's.
+std::optional<Vexo::Platform::ContentDigest> BytesTheRunPut(const RunChanges& changes,
+                                                            const std::wstring& path) {
+    for (const auto& file : changes.written) {
+        if (Vexo::Platform::SameFileOnDisc(file.path, path)) {
+            return file.digest;
+        }
+    }
+    const SdkComponent* component = FindComponent(path);
+    if (component == nullptr) {
+        return std::nullopt;
+    }
+    const auto bytes = Vexo::Resources::ReadResource(component->fileName, component->resourceType);
+    if (bytes.hasError()) {
+        return std::nullopt;
+    }
+    return Vexo::Platform::DigestOf(bytes.value());
+}
+
 // Every file the run registered, wrote or handed to regsvr32 that a
 // registration names because of the run.
 void UnregisterNewFiles(const RunChanges& changes, const PreviousInstallation& previous) {
@@ -58,9 +83,16 @@ void UnregisterNewFiles(const RunChanges& changes, const PreviousInstallation& p
         if ((Vexo::Platform::AnySameFileOnDisc(changes.registered, path) && IsRegistered(path)) ||
             NewlyNamed(previous, path)) {
             FileEntry entry{path, false, false};
-            UnregisterFile(entry);
+            UnregisterFile(entry, BytesTheRunPut(changes, path));
         }
     }
+}
+
+// Whether the path leads through a link or junction to somewhere else than
+// its text says: the undo reaches nothing through one.
+bool LeadsThroughLink(const std::wstring& path) {
+    return Vexo::Platform::IsPresent(path) &&
+           Vexo::Platform::ProtectionOf(path) == Vexo::Platform::Protection::Link;
 }
 
 // Deletes the file now, or at the restart when something has it in use.
@@ -75,6 +107,9 @@ void Delete(const std::wstring& path, PendingDeletions& pending) {
 // What a stopped write left beside a file: its new copy, never put in place.
 void DeleteUnplacedCopies(const std::wstring& path) {
     const fs::path file(Vexo::Platform::FullPath(path));
+    if (LeadsThroughLink(file.parent_path().wstring())) {
+        return;
+    }
     std::error_code error;
     fs::directory_iterator entries(file.parent_path(), error);
     for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
@@ -99,8 +134,10 @@ Paths DeleteMadeFiles(const std::vector<MadeFile>& made, const PreviousInstallat
         if (!Vexo::Platform::IsPresent(file.path)) {
             continue;
         }
-        if (!SpareWhileRegistered(file.path) &&
-            Vexo::Platform::DigestOfFile(file.path) == file.digest) {
+        if (LeadsThroughLink(file.path)) {
+            AddOnce(left, file.path);
+        } else if (!SpareWhileRegistered(file.path) &&
+                   Vexo::Platform::DigestOfFile(file.path) == file.digest) {
             Delete(file.path, pending);
         } else if (!IsRemembered(previous, file.path)) {
             AddOnce(left, file.path);
@@ -115,6 +152,10 @@ Paths RemoveCreatedFolders(const RunChanges& changes, PendingDeletions& pending)
     for (auto folder = changes.createdFolders.rbegin(); folder != changes.createdFolders.rend();
          ++folder) {
         std::error_code error;
+        if (LeadsThroughLink(folder->wstring())) {
+            AddOnce(left, folder->wstring());
+            continue;
+        }
         if (fs::remove(*folder, error) || !Vexo::Platform::IsPresent(folder->wstring())) {
             continue;
         }
@@ -125,6 +166,17 @@ Paths RemoveCreatedFolders(const RunChanges& changes, PendingDeletions& pending)
         }
     }
     return left;
+}
+
+// The folders missing on the way to `folder`, made outermost first, each
+// with its own access list like every folder the tool makes.
+void MakeMissingFolders(const fs::path& folder) {
+    std::error_code error;
+    if (folder.empty() || folder == folder.parent_path() || fs::exists(folder, error)) {
+        return;
+    }
+    MakeMissingFolders(folder.parent_path());
+    Vexo::Platform::CreateProtectedFolder(folder.wstring(), Vexo::Platform::OthersMay::Read);
 }
 
 bool HoldsItsBytes(const RememberedFile& file) {
@@ -146,8 +198,7 @@ bool PutBack(const RememberedFile& file) {
     if (Vexo::Platform::IsInWindowsFolder(file.path)) {
         return false;
     }
-    std::error_code error;
-    fs::create_directories(fs::path(Vexo::Platform::FullPath(file.path)).parent_path(), error);
+    MakeMissingFolders(fs::path(Vexo::Platform::FullPath(file.path)).parent_path());
     if (Vexo::Platform::WriteWholeFile(file.path, *file.bytes).outcome !=
         Vexo::Platform::WriteOutcome::Written) {
         return false;
@@ -156,13 +207,26 @@ bool PutBack(const RememberedFile& file) {
     return true;
 }
 
-// Every view that named the file names it again.
+// Every view that named the file names it again. regsvr32 loads it only
+// from where others cannot change it, held, with the bytes it had before the
+// run (its saved copy shows only that these did not change meanwhile);
+// otherwise it stays unregistered.
 bool RegisterAgain(const RememberedFile& file) {
     const auto namesIt = [&file](Bitness view) { return IsRegisteredIn(view, file.path); };
-    if (!std::all_of(file.views.begin(), file.views.end(), namesIt)) {
-        FileEntry entry{file.path, false, false};
-        RegisterFile(entry);
+    if (std::all_of(file.views.begin(), file.views.end(), namesIt)) {
+        return true;
     }
+    const std::wstring path = Vexo::Platform::FullPath(file.path);
+    if (!MayBeLoaded(path)) {
+        return false;
+    }
+    const auto held = Vexo::Platform::HeldFile::Hold(path);
+    const auto folder = Vexo::Platform::HeldFolder::Hold(Vexo::Platform::ParentFolder(path));
+    if (!held || !folder || (file.digest && held->Digest() != file.digest)) {
+        return false;
+    }
+    FileEntry entry{file.path, false, false};
+    RegisterFile(entry);
     return std::all_of(file.views.begin(), file.views.end(), namesIt);
 }
 

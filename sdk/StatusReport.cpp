@@ -57,6 +57,8 @@ void ReportStatus() {
     if (earlier.found == EarlierRun::Found::Record) {
         logWarning("An earlier run was interrupted; the next install or uninstall undoes what it "
                    "changed.\n");
+    } else if (earlier.found == EarlierRun::Found::UnusableFolder) {
+        logWarning("%s\n", earlier.folderRefusal.c_str());
     } else if (earlier.found == EarlierRun::Found::UnusableRecord) {
         logWarning("An earlier run was interrupted, and its recovery record cannot be used: %s\n",
                    toNarrow(earlier.recordPath).c_str());

@@ -89,10 +89,14 @@ void LeaveRecordOfNow(const RunChanges& changes = {}) {
     ASSERT_FALSE(folder.Write(record).hasError());
 }
 
-void ChangeMode(const std::wstring& mode, Protection then) {
-    testsupport::RunUnixTool("RIMKIT_UNIX_CHMOD", mode + L" Recovery",
+// Lets every user write to `what` (below Vexo\Rimkit), or no longer.
+void ChangeMode(const std::wstring& mode, const std::wstring& what) {
+    const std::wstring path = ProgramFiles() + L"\\Vexo\\Rimkit\\" + what;
+    const Protection then =
+        mode == L"o+w" ? Protection::OthersCanChange : Protection::AdministratorsOnly;
+    testsupport::RunUnixTool("RIMKIT_UNIX_CHMOD", mode + L" " + what,
                              ProgramFiles() + L"\\Vexo\\Rimkit",
-                             [then] { return ProtectionOf(RecordFolder()) == then; });
+                             [&] { return ProtectionOf(path) == then; });
 }
 
 std::string Field(const std::string& name, const std::string& value) {
@@ -103,7 +107,7 @@ std::string Field(const std::string& name, const std::string& value) {
 // record, its copies, both views and every SDK file stay as they are, and so
 // do the user's file and folder that one names; `status` gives `warned`.
 void ExpectEverySpoiltRecordRefused(const std::function<std::string()>& install,
-                                    const std::string& warned,
+                                    const std::function<std::string(const std::string&)>& warned,
                                     const std::function<std::string()>& status) {
     const std::string record = ReadFileBytes(RecordPath());
     const std::wstring userFile = L"C:\\users\\Public\\Documents\\keep.txt";
@@ -118,35 +122,67 @@ void ExpectEverySpoiltRecordRefused(const std::function<std::string()>& install,
     };
     const std::string damaged = "it is damaged";
     const std::string foreign = "it names a file that is not the SDK's: ";
+    const std::string othersCanChange = "others than administrators can change it";
+    const std::wstring copy = RecordFolder() + L"\\previous-0.bin";
+    const std::string copyBytes = ReadFileBytes(copy);
+    const std::wstring elsewhere = L"C:\\users\\Public\\Documents\\record.txt";
+    enum class Spoil { Text, OthersMayWrite, FolderOthersMayWrite, CopyIsALink, SecondName };
     const struct {
         std::string record;
-        bool othersMayWrite;
+        Spoil how;
         std::string reason;
     } spoilt[] = {
-        {record.substr(0, 40), false, damaged},
-        {record.substr(0, 400), false, damaged},
-        {record.substr(0, record.size() - 1), false, damaged},
+        {record.substr(0, 40), Spoil::Text, damaged},
+        {record.substr(0, 400), Spoil::Text, damaged},
+        {record.substr(0, record.size() - 1), Spoil::Text, damaged},
         {resealed(Field("written", held + Narrow(userFile)) + Field("folder", "C:\\keepdir")),
-         false, foreign + Narrow(userFile)},
-        {resealed(Field("written", held + system64)), false, foreign + system64},
-        {record, true, "others than administrators can change it"},
+         Spoil::Text, foreign + Narrow(userFile)},
+        {resealed(Field("written", held + system64)), Spoil::Text, foreign + system64},
+        {record, Spoil::OthersMayWrite, othersCanChange},
+        {record, Spoil::FolderOthersMayWrite, ""},
+        {record, Spoil::CopyIsALink, othersCanChange},
+        {record, Spoil::SecondName, othersCanChange},
     };
     for (const auto& spoil : spoilt) {
         SCOPED_TRACE(spoil.reason);
-        testsupport::WriteFileBytes(RecordPath(), spoil.record);
-        if (spoil.othersMayWrite) {
-            ChangeMode(L"o+w", Protection::OthersCanChange);
+        fs::remove(RecordPath());
+        if (spoil.how == Spoil::SecondName) {
+            testsupport::WriteFileBytes(elsewhere, spoil.record);
+            ASSERT_TRUE(CreateHardLinkW(RecordPath().c_str(), elsewhere.c_str(), nullptr));
+        } else {
+            testsupport::WriteFileBytes(RecordPath(), spoil.record);
+        }
+        const bool folderMode = spoil.how == Spoil::FolderOthersMayWrite;
+        if (spoil.how == Spoil::OthersMayWrite || folderMode) {
+            ChangeMode(L"o+w", folderMode ? L"Recovery" : L"Recovery/rimkit_manager.recovery");
+        }
+        if (spoil.how == Spoil::CopyIsALink) {
+            fs::remove(copy);
+            testsupport::RunUnixTool(
+                "RIMKIT_UNIX_LN", L"-s ../../../../users/Public/Documents/keep.txt previous-0.bin",
+                RecordFolder(), [&] { return ProtectionOf(copy) == Protection::Link; });
         }
         const MachineState before = Snapshot({L"C:\\Ops", VexoFolder()});
-        EXPECT_EQ(install(), versionLines + RecordRefused(spoil.reason) + prompt);
+        const std::string folderRefused = "The recovery folder cannot be kept: others than "
+                                          "administrators can change " +
+                                          Narrow(RecordFolder()) + ". Nothing was changed.";
+        EXPECT_EQ(install(), versionLines +
+                                 (folderMode ? Error(folderRefused) : RecordRefused(spoil.reason)) +
+                                 prompt);
         EXPECT_EQ(Snapshot({L"C:\\Ops", VexoFolder()}), before);
         EXPECT_EQ(ReadFileBytes(userFile), "mine");
         EXPECT_TRUE(testsupport::PathExists(L"C:\\keepdir"));
-        EXPECT_EQ(status(), warned);
-        if (spoil.othersMayWrite) {
-            ChangeMode(L"o-w", Protection::AdministratorsOnly);
+        EXPECT_EQ(status(), warned(folderMode ? Warning(folderRefused) : UnusableRecordWarning()));
+        if (spoil.how == Spoil::OthersMayWrite || folderMode) {
+            ChangeMode(L"o-w", folderMode ? L"Recovery" : L"Recovery/rimkit_manager.recovery");
+        }
+        if (spoil.how == Spoil::CopyIsALink) {
+            testsupport::RunUnixTool("RIMKIT_UNIX_RM", L"previous-0.bin", RecordFolder(),
+                                     [&] { return !testsupport::PathExists(copy); });
+            testsupport::WriteFileBytes(copy, copyBytes);
         }
     }
+    fs::remove(RecordPath());
     testsupport::WriteFileBytes(RecordPath(), record);
 }
 
@@ -208,7 +244,9 @@ TEST_F(Operations, StoppedUpgradeIsUndoneByTheNextRun) {
             if (std::wstring(test.bitness) == L"x64") {
                 ExpectEverySpoiltRecordRefused(
                     [&] { return Run(L"--install --path " + newBase, L"", installFailed); },
-                    StatusOf(status32, status64, UnusableRecordWarning()),
+                    [&](const std::string& warning) {
+                        return StatusOf(status32, status64, warning);
+                    },
                     [&] { return Run(L"--status"); });
             }
             EXPECT_EQ(Run(L"--install --path " + newBase), UndoneThen(test.undoing, reinstall));
@@ -244,30 +282,69 @@ TEST_F(Operations, ToolKilledWhileItStartsRegsvr32LeavesNoRegsvr32Behind) {
     ExpectInstalledIn(versionFolder);
 }
 
-// What a record holds is used only as far as it can be trusted.
+// The recovery folders are the tool's only where it made them: a link on
+// the way, or a folder others can change, is left as it is, and nothing is
+// changed.
 TEST_F(Operations, RecoveryFolderThatIsALinkIsRefusedAndWhatItLeadsToStays) {
     const std::wstring user = L"C:\\Ops\\Data\\User files";
-    const std::wstring rimkit = ProgramFiles() + L"\\Vexo\\Rimkit";
-    fs::create_directories(user);
-    fs::create_directories(rimkit);
-    testsupport::WriteFileBytes(user + L"\\letter.txt", "mine");
-    testsupport::RunUnixTool(
-        "RIMKIT_UNIX_LN", L"-s \"../../../Ops/Data/User files\" Recovery", rimkit,
-        [] { return testsupport::PathExists(RecordFolder() + L"\\letter.txt"); });
-    const OnExit unlink([&] {
-        testsupport::RunUnixTool("RIMKIT_UNIX_RM", L"Recovery", rimkit,
-                                 [] { return !testsupport::PathExists(RecordFolder()); });
-        testsupport::RemoveTree(VexoFolder());
-    });
-    // Without a record there, and with a file of the user's under its name.
-    for (const auto* run : {L"--install", L"--uninstall"}) {
-        const MachineState before = Snapshot({L"C:\\Ops"});
-        EXPECT_EQ(Run(run, L"", installFailed),
-                  versionLines + RecordRefused("others than administrators can change it") +
-                      prompt);
-        EXPECT_EQ(Snapshot({L"C:\\Ops"}), before);
-        testsupport::WriteFileBytes(user + L"\\rimkit_manager.recovery", "mine too");
+    const struct {
+        std::wstring parent, name, target;
+    } links[] = {{ProgramFiles() + L"\\Vexo\\Rimkit", L"Recovery", L"../../../Ops/Data/User files"},
+                 {VexoFolder(), L"Rimkit", L"../../Ops/Data/User files"}};
+    for (const auto& link : links) {
+        const std::wstring path = Join(link.parent, link.name);
+        fs::create_directories(user);
+        fs::create_directories(link.parent);
+        testsupport::WriteFileBytes(user + L"\\letter.txt", "mine");
+        testsupport::RunUnixTool("RIMKIT_UNIX_LN", L"-s \"" + link.target + L"\" " + link.name,
+                                 link.parent,
+                                 [&] { return testsupport::PathExists(path + L"\\letter.txt"); });
+        const OnExit unlink([&] {
+            testsupport::RunUnixTool("RIMKIT_UNIX_RM", link.name, link.parent,
+                                     [&] { return !testsupport::PathExists(path); });
+            testsupport::RemoveTree(VexoFolder());
+        });
+        const std::string refused = "The recovery folder cannot be kept: " + Narrow(path) +
+                                    " is a link. Nothing was changed.";
+        EXPECT_EQ(Run(L"--status"), StatusOf("Not installed", "Not installed", Warning(refused)));
+        // Without a record there, and with a file of the user's under its name.
+        for (const auto* run : {L"--install", L"--uninstall"}) {
+            const MachineState before = Snapshot({L"C:\\Ops"});
+            EXPECT_EQ(Run(run, L"", installFailed), versionLines + Error(refused) + prompt);
+            EXPECT_EQ(Snapshot({L"C:\\Ops"}), before);
+            testsupport::WriteFileBytes(user + L"\\rimkit_manager.recovery", "mine too");
+        }
     }
+}
+
+// A vendor folder that others can change holds other programs: it keeps
+// its access and files, and no record is kept below it.
+TEST_F(Operations, VendorFolderThatOthersCanChangeIsLeftAsItIs) {
+    const std::wstring settings = VexoFolder() + L"\\Other Program\\settings.ini";
+    fs::create_directories(VexoFolder() + L"\\Other Program");
+    testsupport::WriteFileBytes(settings, "theirs");
+    const auto changeMode = [](const std::wstring& mode, Protection then) {
+        testsupport::RunUnixTool("RIMKIT_UNIX_CHMOD", mode + L" Vexo", ProgramFiles(),
+                                 [then] { return ProtectionOf(VexoFolder()) == then; });
+    };
+    changeMode(L"o+w", Protection::OthersCanChange);
+    EXPECT_EQ(Run(L"--install", L"", installFailed),
+              versionLines +
+                  Error("The recovery folder cannot be kept: others than administrators can "
+                        "change " +
+                        Narrow(VexoFolder()) + ". Nothing was changed.") +
+                  prompt);
+    EXPECT_EQ(ProtectionOf(VexoFolder()), Protection::OthersCanChange);
+    EXPECT_EQ(ReadFileBytes(settings), "theirs");
+    EXPECT_FALSE(testsupport::PathExists(VexoFolder() + L"\\Rimkit"));
+    ExpectNothingRegistered();
+
+    changeMode(L"o-w", Protection::AdministratorsOnly);
+    Run(L"--install");
+    ExpectInstalledIn(versionFolder);
+    EXPECT_EQ(ReadFileBytes(settings), "theirs");
+    EXPECT_FALSE(testsupport::PathExists(VexoFolder() + L"\\Rimkit"));
+    testsupport::RemoveTree(VexoFolder());
 }
 
 TEST_F(Operations, RecordHeldOpenForAMomentIsStillReplaced) {
@@ -347,6 +424,8 @@ TEST_F(Operations, UndoWritesNothingBackFromACopyThatHoldsOtherBytes) {
 TEST_F(Operations, RegistrationThatCannotBeUndoneKeepsTheRecordUntilAnInstallCompletes) {
     const std::wstring sticky = L"C:\\Ops\\Data\\Sticky\\" + x64Name;
     RunChanges changes;
+    changes.written = {{sticky, *Vexo::Platform::DigestOf(
+                                    ReadFileBytes(testsupport::BuildPath("RIMKIT_STICKY_X64")))}};
     changes.handedToRegsvr32 = {sticky};
     changes.installFolder = L"C:\\Ops\\Data\\Sticky";
     LeaveRecordOfNow(changes);
@@ -354,6 +433,7 @@ TEST_F(Operations, RegistrationThatCannotBeUndoneKeepsTheRecordUntilAnInstallCom
     fs::copy_file(testsupport::BuildPath("RIMKIT_STICKY_X64"), sticky);
     testsupport::RunProgram(L"C:\\windows\\system32\\regsvr32.exe", L"/s \"" + sticky + L"\"");
     const std::string notUndone = versionLines + undoing + CannotUnregister(sticky) +
+                                  NotDeletedRegistered(sticky) +
                                   Error("Rollback incomplete: " + Narrow(sticky));
 
     EXPECT_EQ(Run(L"--uninstall", L"", installFailed),

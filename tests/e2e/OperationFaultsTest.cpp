@@ -7,6 +7,7 @@
 
 #include "app/RunLock.h"
 #include "core/OnExit.h"
+#include "platform/FolderProtection.h"
 #include "platform/FullPath.h"
 #include "platform/SecurityDescriptor.h"
 #include "platform/UniqueHandle.h"
@@ -24,7 +25,8 @@ namespace {
 // Copies a stand-in DLL to `path` and registers it with the prefix's regsvr32.
 void RegisterCopy(const char* variable, const std::wstring& path) {
     fs::create_directories(fs::path(path).parent_path());
-    fs::copy_file(testsupport::BuildPath(variable), path, fs::copy_options::overwrite_existing);
+    fs::remove(path); // the library's copy_file does not write over a file here
+    fs::copy_file(testsupport::BuildPath(variable), path);
     const auto run =
         testsupport::RunProgram(L"C:\\windows\\system32\\regsvr32.exe", L"/s \"" + path + L"\"");
     ASSERT_EQ(run.exitCode, 0u) << "regsvr32 of " << Narrow(path);
@@ -103,6 +105,17 @@ std::shared_ptr<void> HoldForWriting(const std::wstring& path) {
 
 std::wstring In(const std::wstring& folder, const std::wstring& name) {
     return Join(folder, name);
+}
+
+// "o+w": every user may write in the folder, as its access list under Wine
+// shows; "o-w" takes that back.
+void ChangeMode(const std::wstring& mode, const std::wstring& folder) {
+    const fs::path path(folder);
+    const auto then = mode == L"o+w" ? Vexo::Platform::Protection::OthersCanChange
+                                     : Vexo::Platform::Protection::AdministratorsOnly;
+    testsupport::RunUnixTool("RIMKIT_UNIX_CHMOD", mode + L" \"" + path.filename().wstring() + L"\"",
+                             path.parent_path().wstring(),
+                             [&] { return Vexo::Platform::ProtectionOf(folder) == then; });
 }
 
 using LoadedDll = std::unique_ptr<std::remove_pointer_t<HMODULE>, decltype(&FreeLibrary)>;
@@ -360,10 +373,14 @@ TEST_F(Operations, InstallFolderThatCannotBeCreatedIsAnErrorAndTheRunEndsNormall
 }
 
 // Windows serves neither a DLL in its own folder nor one past 259
-// characters; the install refuses both before it makes anything.
+// characters, and a DLL where others can change it is theirs to replace;
+// the install refuses each before it changes anything, and the installation
+// that is registered stays.
 TEST_F(Operations, InstallFolderThatWindowsWouldNotServeIsRefusedBeforeAnythingIsMade) {
     const std::wstring data = L"C:\\Ops\\Data";
-    fs::create_directories(data);
+    const std::wstring shared = data + L"\\Shared";
+    fs::create_directories(shared);
+    ChangeMode(L"o+w", shared);
     testsupport::RunUnixTool("RIMKIT_UNIX_LN", L"-s ../../windows ToWindows", data, [&] {
         return testsupport::PathExists(data + L"\\ToWindows\\win.ini");
     });
@@ -390,12 +407,16 @@ TEST_F(Operations, InstallFolderThatWindowsWouldNotServeIsRefusedBeforeAnythingI
         {data + L"\\ToWindows\\Rimkit", L"C:\\windows\\Rimkit\\9_1_1",
          inWindows(data + L"\\ToWindows\\Rimkit\\9_1_1")},
         {longBase, longBase, Error("Install path too long: " + Narrow(longDll))},
+        {shared + L"\\Rimkit", shared + L"\\Rimkit\\9_1_1",
+         Error("Not installed, in a folder that others can change: " + Narrow(shared))},
         // Beside the Windows folder is not in it.
         {L"C:\\WindowsTools", L"C:\\WindowsTools\\9_1_1", ""},
     };
+    const std::wstring old = In(data + L"\\Old", x64Name);
     for (const auto& test : cases) {
         SCOPED_TRACE(Narrow(test.typed));
         RemoveRegistrations();
+        RegisterCopy("RIMKIT_PAYLOAD_X64", old);
         std::atomic<bool> made{false};
         const RunResult run = tool.Run(L"--install --path \"" + test.typed + L"\"", L"",
                                        [&](void* process, const auto&) {
@@ -403,27 +424,68 @@ TEST_F(Operations, InstallFolderThatWindowsWouldNotServeIsRefusedBeforeAnythingI
                                                made = made || testsupport::PathExists(test.made);
                                            }
                                        });
-        const std::string version = Narrow(Join(test.typed, L"9_1_1"));
-        const std::string selection = Info("Expanding: " + Narrow(test.typed)) +
-                                      Info("Expanded: " + Narrow(test.typed)) +
-                                      Info("Install path: " + version);
         if (test.refusal.empty()) {
-            EXPECT_EQ(run.output,
-                      versionLines + UninstallOfNothing() +
-                          InstallOfBoth(NewVersionFolder(test.typed, test.typed), test.made) +
-                          prompt);
+            EXPECT_EQ(
+                run.output,
+                versionLines + uninstallStart + Info("Found: Rimkit 32bit DLL not installed.") +
+                    Infos("Unregistered: ", {old}) + Infos("Deleted: ", {old}) + uninstallEnd +
+                    InstallOfBoth(NewVersionFolder(test.typed, test.typed), test.made) + prompt);
             ExpectInstalledIn(test.made);
             Run(L"--uninstall");
             testsupport::RemoveTree(test.typed);
             continue;
         }
         EXPECT_EQ(run.exitCode, installFailed);
-        EXPECT_EQ(run.output, versionLines + UninstallOfNothing() + installStart + selection +
-                                  installEnd + test.refusal + rollingBack + rolledBack + prompt);
+        EXPECT_EQ(run.output, versionLines + test.refusal + prompt);
         EXPECT_FALSE(made);
         EXPECT_FALSE(testsupport::PathExists(test.made));
-        ExpectNothingRegistered();
+        EXPECT_EQ(ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey), old);
+        EXPECT_EQ(ReadFileBytes(old), PayloadBytes("RIMKIT_PAYLOAD_X64"));
     }
+}
+
+// A registered DLL that others can change may be anyone's code: regsvr32
+// never loads it elevated. Its class goes from the registry as its own
+// unregistration would take it, and a rollback that writes it back leaves
+// it unregistered.
+TEST_F(Operations, RegisteredDllThatOthersCanChangeIsNeverLoaded) {
+    const std::wstring shared = L"C:\\Ops\\Data\\Shared";
+    const std::wstring old64 = In(shared + L"\\9_1_1", x64Name);
+    const std::wstring old86 = In(shared + L"\\9_1_1", x86Name);
+    const auto unregisteredUnrun = [](const std::wstring& path) {
+        return Warning("Unregistered without running it, in a folder that others can change: " +
+                       Narrow(path));
+    };
+    RegisterCopy("RIMKIT_PAYLOAD_X64", old64);
+    ChangeMode(L"o+w", shared);
+    // Swapped by someone for a DLL that leaves a mark when it is loaded.
+    fs::remove(old64);
+    fs::copy_file(testsupport::BuildPath("RIMKIT_PLANTED_LIBRARY"), old64);
+    EXPECT_EQ(Run(L"--uninstall"),
+              versionLines + uninstallStart + Info("Found: Rimkit 32bit DLL not installed.") +
+                  unregisteredUnrun(old64) + Infos("Deleted: ", {old64}) + uninstallEnd + prompt);
+    EXPECT_FALSE(testsupport::PathExists(old64 + L".ran"));
+    EXPECT_FALSE(testsupport::KeyExists(RegistryView::Bits64, testsupport::sdkClassKey));
+
+    // An upgrade from there that fails writes the old DLLs back, unregistered.
+    ChangeMode(L"o-w", shared);
+    RegisterCopy("RIMKIT_PAYLOAD_X64", old64);
+    RegisterCopy("RIMKIT_PAYLOAD_X86", old86);
+    ChangeMode(L"o+w", shared);
+    const ToolSandbox failing(L"C:\\Ops\\Failing", "RIMKIT_MANAGER_FAILING_X86_EXE");
+    const RunResult upgrade = failing.Run(L"--install");
+    EXPECT_EQ(upgrade.exitCode, installFailed);
+    for (const auto& line : {unregisteredUnrun(old86), unregisteredUnrun(old64),
+                             Info("Restored: " + Narrow(old86)), Info("Restored: " + Narrow(old64)),
+                             Error("Rollback incomplete: " + Narrow(old86)) +
+                                 Error("Rollback incomplete: " + Narrow(old64))}) {
+        EXPECT_NE(upgrade.output.find(line), std::string::npos) << line << upgrade.output;
+    }
+    EXPECT_EQ(upgrade.output.find("Registered: " + Narrow(old64)), std::string::npos);
+    ExpectNothingRegistered();
+    EXPECT_EQ(ReadFileBytes(old64), PayloadBytes("RIMKIT_PAYLOAD_X64"));
+    EXPECT_EQ(ReadFileBytes(old86), PayloadBytes("RIMKIT_PAYLOAD_X86"));
+    testsupport::RemoveTree(VexoFolder()); // the way back stays until an install completes
 }
 
 TEST_F(Operations, NothingPlantedBesideTheToolInTheCurrentFolderOrOnPathRuns) {

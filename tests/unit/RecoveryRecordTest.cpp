@@ -2,6 +2,7 @@
 
 #include "core/Text.h"
 #include "platform/ContentDigest.h"
+#include "platform/FullPath.h"
 
 #include <gtest/gtest.h>
 
@@ -63,6 +64,19 @@ TEST(RecoveryRecord, TextReadsBackAsTheSameRecord) {
     EXPECT_EQ(read.value().previous.files[0].path, old64);
     EXPECT_EQ(read.value().previous.files[0].digest, Digest("old"));
     EXPECT_FALSE(read.value().previous.files[1].digest);
+
+    // A path as the run spelt it is noted in full.
+    RecoveryRecord relative = Upgrade();
+    relative.changes.installFolder = L"rel";
+    relative.changes.written = {{L"rel\\vexo_steering_wheel_x64.dll", Digest("new 64")}};
+    relative.changes.movedAside = {{L"rel\\vexo_steering_wheel_x64.dll.1-2-0.old", Digest("old")}};
+    relative.changes.createdFolders = {L"rel"};
+    const auto full = ReadRecordText(RecordText(relative), recordFolders);
+    ASSERT_FALSE(full.hasError()) << full.error().message;
+    EXPECT_EQ(full.value().changes.written[0].path,
+              Vexo::Platform::FullPath(L"rel\\vexo_steering_wheel_x64.dll"));
+    EXPECT_EQ(full.value().changes.movedAside[0].path,
+              Vexo::Platform::FullPath(L"rel\\vexo_steering_wheel_x64.dll.1-2-0.old"));
 }
 
 TEST(RecoveryRecord, OnlyAWholeRecordOfThisVersionIsRead) {
@@ -74,7 +88,13 @@ TEST(RecoveryRecord, OnlyAWholeRecordOfThisVersionIsRead) {
     changed[text.size() / 2] ^= 1;
     for (const auto& damaged :
          {changed, WithField(text, "extra 3:abc\n"), WithField(text, "views 2:32\n") + "\n",
-          std::string(text).replace(text.find("record 2"), 8, "record 3")}) {
+          std::string(text).replace(text.find("record 2"), 8, "record 3"), WithField(text, [] {
+              std::string many;
+              for (int field = 0; field < 1000; ++field) {
+                  many += "handed 4:C:\\x\n";
+              }
+              return many;
+          }())}) {
         EXPECT_EQ(Reason(damaged), "it is damaged");
     }
 }
