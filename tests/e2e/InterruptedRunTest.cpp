@@ -407,7 +407,8 @@ TEST_F(Operations, UndoWritesNothingBackFromACopyThatHoldsOtherBytes) {
     for (const wchar_t* copy : {L"\\previous-0.bin", L"\\previous-1.bin"}) {
         testsupport::WriteFileBytes(RecordFolder() + copy, "other bytes");
     }
-    fs::remove(x86);
+    // One is gone, the other holds someone else's bytes: neither is back.
+    testsupport::WriteFileBytes(x86, "someone else's");
     fs::remove(x64);
     const std::string install = Run(L"--install");
     EXPECT_EQ(install.rfind(versionLines + undoing + Error("Rollback incomplete: " + Narrow(x86)) +

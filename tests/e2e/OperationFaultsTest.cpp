@@ -391,6 +391,13 @@ TEST_F(Operations, InstallFolderThatWindowsWouldNotServeIsRefusedBeforeAnythingI
     });
     const std::wstring longBase = data + L"\\" + std::wstring(220, L'l');
     const std::wstring longDll = Join(longBase + L"\\9_1_1", x64Name);
+    // DLL paths of 259 and 260 characters; and a base folder whose version
+    // folder is busy, where the DLLs would go straight into the base.
+    const std::wstring longest = data + L"\\" + std::wstring(213, L'm');
+    const std::wstring tooLong = data + L"\\" + std::wstring(214, L'n');
+    const std::wstring busyBase = data + L"\\" + std::wstring(220, L'b');
+    fs::create_directories(busyBase + L"\\9_1_1");
+    testsupport::WriteFileBytes(Join(busyBase + L"\\9_1_1", L"other.txt"), "busy");
     const auto inWindows = [](const std::wstring& folder) {
         return Error("Not installed, in the Windows folder: " + Narrow(folder));
     };
@@ -407,6 +414,11 @@ TEST_F(Operations, InstallFolderThatWindowsWouldNotServeIsRefusedBeforeAnythingI
         {data + L"\\ToWindows\\Rimkit", L"C:\\windows\\Rimkit\\9_1_1",
          inWindows(data + L"\\ToWindows\\Rimkit\\9_1_1")},
         {longBase, longBase, Error("Install path too long: " + Narrow(longDll))},
+        {tooLong, tooLong + L"\\9_1_1",
+         Error("Install path too long: " + Narrow(Join(tooLong + L"\\9_1_1", x64Name)))},
+        {longest, longest + L"\\9_1_1", ""},
+        {busyBase, Join(busyBase, x64Name),
+         Error("Install path too long: " + Narrow(Join(busyBase, x64Name)))},
         {shared + L"\\Rimkit", shared + L"\\Rimkit\\9_1_1",
          Error("Not installed, in a folder that others can change: " + Narrow(shared))},
         // Beside the Windows folder is not in it.
