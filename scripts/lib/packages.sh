@@ -95,12 +95,16 @@ packages_try() {
     shift 3
     (
         if [ -n "$suites" ]; then
-            # A second signal (Ctrl-C twice, or timeout's signal to its
-            # whole job) must not stop the rm, which inherits the ignoring.
-            trap 'trap "" HUP INT TERM; rm -f "$packages_hold_back_file"' EXIT
-            trap 'exit 129' HUP
-            trap 'exit 130' INT
-            trap 'exit 143' TERM
+            # Each signal's trap removes the file itself rather than leave
+            # that to the exit trap: the shell runs a trap that is pending
+            # before each command, the exit trap's first too, and an exit from
+            # there ends the shell without the rest of the exit trap. So a
+            # second signal that came as the exit trap began would leave the
+            # file.
+            trap 'packages_drop_hold_back' EXIT
+            trap 'packages_drop_hold_back; exit 129' HUP
+            trap 'packages_drop_hold_back; exit 130' INT
+            trap 'packages_drop_hold_back; exit 143' TERM
             # shellcheck disable=SC2086 # one suite a word
             packages_hold_back $suites >"$packages_hold_back_file" || exit 1
         fi
@@ -110,6 +114,14 @@ packages_try() {
         echo "$caller: installing $* ($(packages_download_size "$plan"))" >&2
         "${apt[@]}" install "$@" >>"$log" 2>&1
     )
+}
+
+# packages_drop_hold_back: removes the hold-back file, ignoring HUP, INT
+# and TERM from then on: a second signal (Ctrl-C twice, or timeout's signal
+# to its whole job) must not stop the rm, which inherits the ignoring.
+packages_drop_hold_back() {
+    trap '' HUP INT TERM
+    rm -f "$packages_hold_back_file"
 }
 
 # packages_hold_back SUITE...: apt preferences that hold these suites back

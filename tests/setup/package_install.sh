@@ -34,14 +34,21 @@ fi
 case \$STANDIN_INSTALL:\$held in never:*|held:|killed:)
     echo "E: Unable to correct problems, you have held broken packages."; exit 100 ;;
 esac
-# Stopped part way, as by Ctrl-C: the whole job goes (timeout made it a process group).
-[ \$STANDIN_INSTALL = killed ] && [ -z "\${plan:-}" ] && kill -TERM 0
+# Stopped part way, as by Ctrl-C: the whole job goes (setsid made it a process group).
+if [ \$STANDIN_INSTALL = killed ] && [ -z "\${plan:-}" ]; then : >"$scratch/killed"; kill -TERM 0; fi
 [ -n "\${plan:-}" ] && echo "'http://deb.example/pool/p.deb' p_1_amd64.deb 1500000 SHA256:0"
 exit 0
 EOF
 printf '#!/bin/sh\ncase " $STANDIN_INSTALLED " in *" $3 "*) printf "install ok installed" ;; *) exit 1 ;; esac\n' \
     >"$scratch/bin/dpkg-query"
 printf '#!/bin/sh\necho 0\n' >"$scratch/bin/id"
+# Once the install is killed, the clean-up's rm sends the job a second TERM,
+# as Ctrl-C pressed twice would; that must not stop the rm.
+cat >"$scratch/bin/rm" <<EOF
+#!/bin/sh
+[ -e "$scratch/killed" ] && kill -TERM 0
+exec $(command -v rm) "\$@"
+EOF
 chmod +x "$scratch/bin/"*
 
 # What the user sees, one code a line.
@@ -57,18 +64,23 @@ declare -A line=(
 declare -A call=([U]=update [P]="install plan" [I]=install
     [PH]="install plan holding back bookworm-security" [IH]="install holding back bookworm-security")
 failures=0
+# The test's own standard output, for the jobs, whose status comes through a pipe.
+exec 4>&1
 # name | installed | update fails | install | exit code | apt-get calls | standard error
 while IFS='|' read -r name installed fails install code calls seen; do
-    rm -f "$scratch/calls" "$scratch/updates"
-    STANDIN_INSTALLED=$installed STANDIN_UPDATE_FAILS=$fails STANDIN_INSTALL=$install \
+    rm -f "$scratch/calls" "$scratch/updates" "$scratch/killed"
+    # The job has a session of its own, so the stand-in's kill reaches the
+    # job alone and not timeout, which would pass on a TERM of its own at no
+    # known point. Every process of the job holds the pipe on fd 3, so
+    # reading it to its end waits for the last of them: a killed install's
+    # subshell goes on cleaning up after the job's leader has gone.
+    status=$(STANDIN_INSTALLED=$installed STANDIN_UPDATE_FAILS=$fails STANDIN_INSTALL=$install \
         PATH=$scratch/bin:$PATH TMPDIR=$scratch/tmp RIMKIT_APT_RETRY_PAUSE=0 \
         RIMKIT_APT_PREFERENCES_DIR=$scratch/prefs \
-        timeout 60 bash -c 'set -euo pipefail; . "$1"; packages_ensure test pkg-a pkg-b' _ "$lib" \
-        2>"$scratch/stderr"
-    status=$?
-    # The shell's own notes on the kill: "Terminated", and a second signal
-    # that came while the clean-up ignored it.
-    actual=$(grep -v -e Terminated -e 'run_pending_traps: bad value' "$scratch/stderr" | sed -e "s/installed in [0-9]* s$/installed in N s/" \
+        timeout 60 setsid bash -c 'set -euo pipefail; . "$1"; packages_ensure test pkg-a pkg-b' _ "$lib" \
+        2>"$scratch/stderr" 3>&1 >&4 4>&-; echo $?)
+    # The shell's own note on the killed apt-get.
+    actual=$(grep -v Terminated "$scratch/stderr" | sed -e "s/installed in [0-9]* s$/installed in N s/" \
         -e "s|$scratch/tmp/rimkit_manager-apt\.[A-Za-z0-9]*|LOG|")
     expected=$(for code_word in $seen; do echo "${line[$code_word]}"; done)
     actual_calls=$(paste -sd';' "$scratch/calls" 2>/dev/null)
@@ -77,8 +89,6 @@ while IFS='|' read -r name installed fails install code calls seen; do
     [ "$status" = "$code" ] || problems+=" exit code $status, expected $code;"
     [ "$actual_calls" = "$expected_calls" ] || problems+=" apt-get calls [$actual_calls], expected [$expected_calls];"
     [ "$actual" = "$expected" ] || problems+=$'\n'"standard error:"$'\n'"$actual"$'\n'"expected:"$'\n'"$expected"
-    # A killed install's subshell may still be cleaning up when the job's leader has gone.
-    for _ in $(seq 50); do [ -z "$(ls -A "$scratch/prefs")" ] && break; sleep 0.1; done
     [ -z "$(ls -A "$scratch/prefs")" ] || problems+=" the hold-back file is left: $(ls -A "$scratch/prefs");"
     if [ -n "$problems" ]; then
         echo "FAIL: $name:$problems"
