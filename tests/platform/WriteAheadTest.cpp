@@ -15,6 +15,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -34,6 +35,10 @@ struct Before {
     std::size_t folders;
     std::size_t aside;
 };
+
+void PrintTo(const Before& before, std::ostream* out) {
+    *out << before.name;
+}
 
 class WriteAhead : public ::testing::TestWithParam<Before> {};
 
