@@ -1,5 +1,6 @@
 #include "platform/WindowsFolder.h"
 
+#include "platform/FileIdentity.h"
 #include "platform/FinalPath.h"
 #include "platform/FullPath.h"
 #include "platform/SystemFolder.h"
@@ -17,14 +18,8 @@ namespace {
 // What the file or folder at the path is on disc, and where it really is
 // (links and junctions followed, the \\?\ form taken off).
 struct Identity {
-    DWORD volume = 0;
-    DWORD indexHigh = 0;
-    DWORD indexLow = 0;
+    FileIdentity file;
     std::wstring finalPath;
-
-    bool operator==(const Identity& other) const {
-        return volume == other.volume && indexHigh == other.indexHigh && indexLow == other.indexLow;
-    }
 };
 
 std::optional<Identity> IdentityOf(const std::wstring& path) {
@@ -35,8 +30,9 @@ std::optional<Identity> IdentityOf(const std::wstring& path) {
     if (!object.valid() || !GetFileInformationByHandle(object.get(), &information)) {
         return std::nullopt;
     }
-    return Identity{information.dwVolumeSerialNumber, information.nFileIndexHigh,
-                    information.nFileIndexLow, FinalPathOf(object)};
+    return Identity{FileIdentity{information.dwVolumeSerialNumber, information.nFileIndexHigh,
+                                 information.nFileIndexLow},
+                    FinalPathOf(object)};
 }
 
 // The nearest of `path` and the folders above it that is there.
@@ -64,7 +60,7 @@ bool IsInWindowsFolder(const std::wstring& path) {
     }
     // Up from where the path really leads: every folder on that way is there.
     for (std::wstring way = level->finalPath; level; level = IdentityOf(way)) {
-        if (*level == *windows) {
+        if (level->file == windows->file) {
             return true;
         }
         const std::wstring parent = ParentFolder(way);
