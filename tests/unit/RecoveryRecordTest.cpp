@@ -71,6 +71,7 @@ TEST(RecoveryRecord, TextReadsBackAsTheSameRecord) {
     relative.changes.written = {{L"rel\\vexo_steering_wheel_x64.dll", Digest("new 64")}};
     relative.changes.movedAside = {{L"rel\\vexo_steering_wheel_x64.dll.1-2-0.old", Digest("old")}};
     relative.changes.createdFolders = {L"rel"};
+    relative.changes.handedToRegsvr32 = relative.changes.registered = {};
     const auto full = ReadRecordText(RecordText(relative), recordFolders);
     ASSERT_FALSE(full.hasError()) << full.error().message;
     EXPECT_EQ(full.value().changes.written[0].path,
