@@ -419,6 +419,64 @@ TEST_F(Operations, UndoWritesNothingBackFromACopyThatHoldsOtherBytes) {
     ExpectInstalledIn(versionFolder);
 }
 
+// The install folder of a stopped run replaced by a link to someone's
+// folder: the undo reaches nothing through it, not even a file there that
+// holds what the run wrote.
+TEST_F(Operations, UndoReachesNothingThroughALink) {
+    const std::wstring linked = L"C:\\Ops\\Data\\Linked\\9_1_1";
+    const std::wstring written = Join(linked, x64Name);
+    const std::string payload = PayloadBytes("RIMKIT_PAYLOAD_X64");
+    RunChanges changes;
+    changes.createdFolders = {linked};
+    changes.written = {{written, *Vexo::Platform::DigestOf(payload)}};
+    changes.installFolder = linked;
+    LeaveRecordOfNow(changes);
+    fs::create_directories(L"C:\\Ops\\Data\\User");
+    fs::create_directories(L"C:\\Ops\\Data\\Linked");
+    testsupport::WriteFileBytes(L"C:\\Ops\\Data\\User\\" + x64Name, payload);
+    testsupport::RunUnixTool("RIMKIT_UNIX_LN", L"-s ../User 9_1_1", L"C:\\Ops\\Data\\Linked",
+                             [&] { return testsupport::PathExists(written); });
+    const OnExit unlink([&] {
+        testsupport::RunUnixTool("RIMKIT_UNIX_RM", L"9_1_1", L"C:\\Ops\\Data\\Linked",
+                                 [&] { return !testsupport::PathExists(linked); });
+    });
+    const std::string install = Run(L"--install");
+    EXPECT_EQ(install.rfind(versionLines + undoing +
+                                Error("Rollback incomplete: " + Narrow(written)) +
+                                Error("Rollback incomplete: " + Narrow(linked)) + uninstallStart,
+                            0),
+              0u)
+        << install;
+    EXPECT_EQ(ReadFileBytes(L"C:\\Ops\\Data\\User\\" + x64Name), payload);
+    ExpectInstalledIn(versionFolder);
+}
+
+// A DLL the stopped run wrote and registered, swapped since for someone
+// else's: the undo never loads it, and takes its registration without it.
+TEST_F(Operations, UndoNeverLoadsAFileThatNoLongerHoldsWhatTheRunWrote) {
+    const std::wstring folder = L"C:\\Ops\\Data\\Swapped";
+    const std::wstring dll = Join(folder, x64Name);
+    RunChanges changes;
+    changes.written = {{dll, *Vexo::Platform::DigestOf(PayloadBytes("RIMKIT_PAYLOAD_X64"))}};
+    changes.registered = {dll};
+    changes.installFolder = folder;
+    LeaveRecordOfNow(changes);
+    fs::create_directories(folder);
+    fs::copy_file(testsupport::BuildPath("RIMKIT_PLANTED_LIBRARY"), dll);
+    testsupport::SetDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey, dll);
+    const std::string install = Run(L"--install");
+    EXPECT_EQ(install.rfind(versionLines + undoing +
+                                Warning("Unregistered without running it, in a folder that others "
+                                        "can change: " +
+                                        Narrow(dll)) +
+                                Error("Rollback incomplete: " + Narrow(dll)) + uninstallStart,
+                            0),
+              0u)
+        << install;
+    EXPECT_FALSE(testsupport::PathExists(dll + L".ran"));
+    ExpectInstalledIn(versionFolder);
+}
+
 // A registration the interrupted run started that cannot be undone keeps
 // its record: an uninstall that fails keeps it too, an install that
 // completes ends it.
