@@ -2,11 +2,13 @@
 
 #include "core/Text.h"
 #include "platform/FolderProtection.h"
+#include "platform/FreshFile.h"
 #include "platform/FileReader.h"
 #include "platform/FileWriter.h"
 #include "platform/KnownFolders.h"
 #include "platform/PathPresence.h"
 #include "platform/ProtectedFileRead.h"
+#include "sdk/ComponentTable.h"
 
 #include <filesystem>
 #include <system_error>
@@ -44,6 +46,19 @@ Expected<bool> Keep(const std::wstring& path, const std::vector<std::uint8_t>& b
         return CannotKeep(path, written.windowsError);
     }
     return true;
+}
+
+// A new record or copy that a stopped run never put in place.
+bool IsFreshLeftover(const std::wstring& name) {
+    if (Vexo::Platform::IsFreshName(name, recordName, L"new")) {
+        return true;
+    }
+    for (std::size_t index = 0; index < ComponentTable.size(); ++index) {
+        if (Vexo::Platform::IsFreshName(name, SavedCopyName(index), L"new")) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -191,6 +206,15 @@ void RecoveryFolder::Remove(const RecoveryRecord& record) const {
     };
     // The record first: a record must never name copies that are gone.
     removeOwn(m_recordPath, fs::file_type::regular);
+    // What a run stopped while it wrote the record or a copy left beside
+    // them: without this the folders would never be empty again.
+    std::error_code error;
+    for (fs::directory_iterator entry(m_levels.back(), error), end; !error && entry != end;
+         entry.increment(error)) {
+        if (IsFreshLeftover(entry->path().filename().wstring())) {
+            removeOwn(entry->path().wstring(), fs::file_type::regular);
+        }
+    }
     for (std::size_t index = 0; index < record.previous.files.size(); ++index) {
         if (record.previous.files[index].digest) {
             removeOwn(Join(m_levels.back(), SavedCopyName(index)), fs::file_type::regular);

@@ -451,6 +451,17 @@ TEST_F(Operations, UndoReachesNothingThroughALink) {
     ExpectInstalledIn(versionFolder);
 }
 
+// A run stopped while it wrote its record leaves the new record beside it:
+// the next run that ends its way back takes that too, and every folder the
+// record was kept in goes.
+TEST_F(Operations, RecordLeftHalfWrittenGoesWithTheWayBack) {
+    LeaveRecordOfNow();
+    testsupport::WriteFileBytes(RecordPath() + L".4242-123456-0.new", "half a record");
+    Run(L"--install");
+    Run(L"--uninstall");
+    EXPECT_FALSE(testsupport::PathExists(VexoFolder()));
+}
+
 // A DLL the stopped run wrote and registered, swapped since for someone
 // else's: the undo never loads it, and takes its registration without it.
 TEST_F(Operations, UndoNeverLoadsAFileThatNoLongerHoldsWhatTheRunWrote) {
