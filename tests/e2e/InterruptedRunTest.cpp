@@ -138,6 +138,14 @@ void ExpectEverySpoiltRecordRefused(const std::function<std::string()>& install,
         {resealed(Field("written", held + Narrow(userFile)) + Field("folder", "C:\\keepdir")),
          Spoil::Text, foreign + Narrow(userFile)},
         {resealed(Field("written", held + system64)), Spoil::Text, foreign + system64},
+        {resealed([] {
+             std::string lines; // far more than any run writes; each is read at no cost
+             for (int line = 0; line < 10000; ++line) {
+                 lines += Field("handed", "C:\\Ops\\New\\9_1_1\\vexo_steering_wheel_x64.dll");
+             }
+             return lines;
+         }()),
+         Spoil::Text, damaged},
         {record, Spoil::OthersMayWrite, othersCanChange},
         {record, Spoil::FolderOthersMayWrite, ""},
         {record, Spoil::CopyIsALink, othersCanChange},
@@ -166,9 +174,11 @@ void ExpectEverySpoiltRecordRefused(const std::function<std::string()>& install,
         const std::string folderRefused = "The recovery folder cannot be kept: others than "
                                           "administrators can change " +
                                           Narrow(RecordFolder()) + ". Nothing was changed.";
+        const ULONGLONG start = GetTickCount64();
         EXPECT_EQ(install(), versionLines +
                                  (folderMode ? Error(folderRefused) : RecordRefused(spoil.reason)) +
                                  prompt);
+        EXPECT_LT(GetTickCount64() - start, 5000u);
         EXPECT_EQ(Snapshot({L"C:\\Ops", VexoFolder()}), before);
         EXPECT_EQ(ReadFileBytes(userFile), "mine");
         EXPECT_TRUE(testsupport::PathExists(L"C:\\keepdir"));
