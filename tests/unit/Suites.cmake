@@ -1,4 +1,5 @@
 rimkit_add_suite(unit_tests
+    ${CMAKE_CURRENT_LIST_DIR}/AccessJudgementTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/CommandLineTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ExpectedTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FormatTest.cpp
