@@ -2,6 +2,8 @@
 // access list from the Unix mode, so `chmod o+w` opens a level to everyone.
 #include "core/Text.h"
 #include "platform/FolderProtection.h"
+#include "platform/ProtectedFileRead.h"
+#include "platform/UniqueHandle.h"
 #include "support/Environment.h"
 #include "support/ToolSandbox.h"
 
@@ -37,6 +39,7 @@ protected:
         WriteFileBytes(In(L"fine\\file.txt"), "abc");
         WriteFileBytes(In(L"writable.txt"), "w");
         WriteFileBytes(In(L"one.txt"), "1");
+        ASSERT_TRUE(CreateHardLinkW(In(L"two.txt").c_str(), In(L"one.txt").c_str(), nullptr));
         RunUntil(L"open", Protection::OthersCanChange, "RIMKIT_UNIX_CHMOD",
                  L"o+w open writable.txt");
         RunUntil(L"link", Protection::Link, "RIMKIT_UNIX_LN", L"-s fine link");
@@ -68,6 +71,36 @@ TEST_F(ProtectedPathsTest, TheFirstLevelOthersCanChangeIsFound) {
         EXPECT_EQ(found ? found->level : L"", row.level) << toNarrow(row.path);
     }
     EXPECT_EQ(ProtectionOf(In(L"absent")), Protection::OthersCanChange);
+}
+
+TEST_F(ProtectedPathsTest, AFileIsReadOnlyWhenNothingElseCanReachIt) {
+    WriteFileBytes(In(L"held.txt"), "");
+    const UniqueHandle held(CreateFileW(In(L"held.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+    const struct {
+        std::wstring name;
+        std::uint64_t maxBytes;
+        FileReadProblem problem;
+        std::uint32_t windowsError;
+    } rows[] = {
+        {L"fine\\file.txt", 2, FileReadProblem::TooLarge, 0},
+        {L"fine\\absent.txt", 9, FileReadProblem::Missing, ERROR_FILE_NOT_FOUND},
+        {L"gone\\absent.txt", 9, FileReadProblem::Missing, ERROR_PATH_NOT_FOUND},
+        {L"filelink", 9, FileReadProblem::Link, 0},
+        {L"link\\file.txt", 9, FileReadProblem::Link, 0},
+        {L"two.txt", 9, FileReadProblem::SecondName, 0},
+        {L"writable.txt", 9, FileReadProblem::OthersCanChange, 0},
+        {L"held.txt", 9, FileReadProblem::Unreadable, ERROR_SHARING_VIOLATION},
+        {L"fine", 9, FileReadProblem::Unreadable, ERROR_ACCESS_DENIED},
+    };
+    for (const auto& row : rows) {
+        const ProtectedFile read = ReadProtectedFile(In(row.name), row.maxBytes);
+        EXPECT_EQ(read.problem, row.problem) << toNarrow(row.name);
+        EXPECT_EQ(read.windowsError, row.windowsError) << toNarrow(row.name);
+        EXPECT_TRUE(read.bytes.empty());
+    }
+    const ProtectedFile read = ReadProtectedFile(In(L"fine\\file.txt"), 3);
+    EXPECT_EQ(std::string(read.bytes.begin(), read.bytes.end()), "abc");
 }
 
 TEST_F(ProtectedPathsTest, AProtectedFolderIsMadeOnlyWhereNothingStands) {
