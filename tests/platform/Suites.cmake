@@ -1,11 +1,12 @@
-# Registry, known folders, file removal and the run lock against the prefix's
-# own registry, disc and wineserver.
+# Registry, known folders, file removal, access lists and the run lock
+# against the prefix's own registry, disc and wineserver.
 rimkit_add_suite(platform_tests
     ${CMAKE_CURRENT_LIST_DIR}/RegistryTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/KnownFoldersTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FileRemovalTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/HeldFileTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/RunLockTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ProtectedPathsTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Utf8ConsoleOutputTest.cpp
 )
 # regsvr32 and COM: slower, and partly dependent on 32-bit processes. It

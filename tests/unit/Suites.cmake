@@ -1,10 +1,12 @@
 rimkit_add_suite(unit_tests
+    ${CMAKE_CURRENT_LIST_DIR}/AccessJudgementTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/CommandLineTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ExpectedTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FileIdentityTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FormatTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/LoggerTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/OnExitTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ProtectedFolderDescriptorTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/RecoveryRecordTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ResourcesTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/TextTest.cpp
