@@ -13,8 +13,9 @@ skip=77
 mountpoint=$(mktemp -d "$WINEPREFIX.tmpfs.XXXXXX")
 cleanup() { rm -f "$WINEPREFIX/dosdevices/t:"; umount "$mountpoint" 2>/dev/null; rmdir "$mountpoint"; }
 trap cleanup EXIT
-# 20 KiB: the 64-bit DLL fits, the 32-bit one after it does not.
-if ! mount -t tmpfs -o size=20k tmpfs "$mountpoint" 2>/dev/null; then
+# 20 KiB: the 64-bit DLL fits, the 32-bit one after it does not. Only its
+# owner may write to it: a drive everyone may write to is no install folder.
+if ! mount -t tmpfs -o size=20k,mode=755 tmpfs "$mountpoint" 2>/dev/null; then
     echo "SKIP: cannot mount a tmpfs here (needs root)"
     exit $skip
 fi
