@@ -85,7 +85,7 @@ RunOutcome RunLockedChanges(const CommandLineOptions& options) {
     if (run.hasError()) {
         reportError(run.error());
         pending.ScheduleForRestart();
-        return RunOutcome::Failed;
+        return run.error().code == unreadableNow ? RunOutcome::TryAgainLater : RunOutcome::Failed;
     }
     const Ending ending = options.install
                               ? ReplaceInstallation(options.path, pending, run.value().record())

@@ -32,7 +32,7 @@ RunLock AcquireRunLock() {
     }
     if (!acquired.value()) {
         logError("Another run of rimkit_manager is still busy; nothing was changed.\n");
-        return RunLock{std::nullopt, RunOutcome::AnotherRunBusy};
+        return RunLock{std::nullopt, RunOutcome::TryAgainLater};
     }
     return RunLock{std::move(lock.value()), RunOutcome::Succeeded};
 }

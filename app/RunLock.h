@@ -16,7 +16,7 @@ inline constexpr wchar_t runLockName[] = L"Global\\Vexo.Rimkit.rimkit_manager.On
 extern const unsigned long runLockWaitMilliseconds;
 
 // The lock, or how the run ends without it: another run kept it past the
-// wait (AnotherRunBusy), or the system refused it (Failed). Either is logged
+// wait (TryAgainLater), or the system refused it (Failed). Either is logged
 // at Error; the caller then changes nothing.
 struct RunLock {
     std::optional<Vexo::Platform::NamedMutex> held;

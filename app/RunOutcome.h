@@ -5,7 +5,8 @@
 // deployment system reads them without being told: 0 success, 1618 try again
 // later, anything else failed.
 enum class RunOutcome : int {
-    Succeeded = 0,        // the operation did its work, or there was nothing to change
-    Failed = 1603,        // the install or uninstall did not complete
-    AnotherRunBusy = 1618 // another run held the machine past the wait; nothing was changed
+    Succeeded = 0,       // the operation did its work, or there was nothing to change
+    Failed = 1603,       // the install or uninstall did not complete
+    TryAgainLater = 1618 // another run, or a program holding the record, kept the machine past
+                         // the wait; nothing was changed
 };

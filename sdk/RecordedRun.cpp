@@ -49,7 +49,7 @@ Expected<RecordedRun> RecordedRun::Begin(PendingDeletions& pending) {
         auto earlier = place.ReadRecord();
         if (earlier.hasError()) {
             // Left as it is, for an administrator to look at.
-            return RecordRefused(place.recordPath(), earlier.error().message);
+            return RecordRefused(place.recordPath(), earlier.error());
         }
         logWarning("An earlier run was interrupted; undoing what it changed.\n");
         RecoveryRecord& way = earlier.value();

@@ -63,10 +63,10 @@ bool IsFreshLeftover(const std::wstring& name) {
 
 } // namespace
 
-Vexo::Error RecordRefused(const std::wstring& recordPath, const std::string& reason) {
+Vexo::Error RecordRefused(const std::wstring& recordPath, const Vexo::Error& reason) {
     return Vexo::Error("The recovery record " + toNarrow(recordPath) +
-                           " cannot be used: " + reason + ". Nothing was changed.",
-                       0);
+                           " cannot be used: " + reason.message + ". Nothing was changed.",
+                       reason.code);
 }
 
 RecoveryFolder::RecoveryFolder(const std::wstring& programFiles)
@@ -119,6 +119,13 @@ Expected<RecoveryRecord> RecoveryFolder::ReadRecord() const {
     if (read.problem == FileReadProblem::Link || read.problem == FileReadProblem::SecondName ||
         read.problem == FileReadProblem::OthersCanChange) {
         return othersCanChange;
+    }
+    if (read.problem == FileReadProblem::Unreadable) {
+        // Held by another program past its retries, or refused for now: not
+        // damaged, which an administrator would have to look into.
+        return Vexo::Error("it cannot be read now (Windows error " +
+                               std::to_string(read.windowsError) + ")",
+                           unreadableNow);
     }
     if (read.problem != FileReadProblem::None) {
         return damaged;

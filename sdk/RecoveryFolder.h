@@ -65,7 +65,12 @@ private:
 };
 
 // The line a refused record is reported with: "The recovery record <path>
-// cannot be used: <reason>. Nothing was changed."
-Vexo::Error RecordRefused(const std::wstring& recordPath, const std::string& reason);
+// cannot be used: <reason>. Nothing was changed.", with the reason's code.
+Vexo::Error RecordRefused(const std::wstring& recordPath, const Vexo::Error& reason);
+
+// The code of a record that another program held for longer than a
+// scanner's moment: it cannot be read now, and a later run can. Deployment
+// systems retry a run that ends with this code.
+inline constexpr std::int32_t unreadableNow = 1618;
 
 inline constexpr char othersCanChangeIt[] = "others than administrators can change it";
