@@ -2,15 +2,22 @@
 
 #include "platform/FileWriter.h"
 #include "platform/HeldFolder.h"
+#include "platform/PassingHold.h"
 #include "support/Environment.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
+#include <vector>
 
 using namespace testsupport;
+using Vexo::Platform::passingHoldMilliseconds;
+using Vexo::Platform::tryOnce;
 
 namespace {
 
@@ -88,6 +95,54 @@ TEST(FileWriter, ReplacesAPlainFileOrAHardLinkAndNeverWritesThrough) {
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(place),
                                 std::filesystem::directory_iterator()),
                   2); // no new file left beside it
+    }
+}
+
+// A scanner's hold is waited out, for three seconds in all; any other
+// error, and success, end the waiting at once.
+TEST(PassingHold, IsWaitedOutForThreeSecondsAndNothingElseIs) {
+    using Clock = std::chrono::steady_clock;
+    constexpr std::uint32_t sharing = ERROR_SHARING_VIOLATION;
+    constexpr std::uint32_t denied = ERROR_ACCESS_DENIED;
+    constexpr std::uint32_t locked = ERROR_LOCK_VIOLATION;
+    constexpr std::uint32_t missing = ERROR_FILE_NOT_FOUND;
+    constexpr unsigned long wait = passingHoldMilliseconds;
+    const struct {
+        const char* name;
+        std::vector<std::uint32_t> results; // of each try; the last one repeats
+        unsigned long limit;
+        std::uint32_t last;
+        std::size_t tries;        // 0: as many as fit into the limit
+        long long atLeast, below; // milliseconds in all
+    } cases[] = {
+        {"held all along", {sharing}, wait, sharing, 0, 3000, 4000},
+        {"sharing violation twice", {sharing, sharing, 0}, wait, 0, 3, 0, 1000},
+        {"access denied twice", {denied, denied, 0}, wait, 0, 3, 0, 1000},
+        {"lock violation twice", {locked, locked, 0}, wait, 0, 3, 0, 1000},
+        {"another error", {missing}, wait, missing, 1, 0, 100},
+        {"free", {0}, wait, 0, 1, 0, 100},
+        {"tried once", {sharing}, tryOnce, sharing, 1, 0, 100},
+    };
+    for (const auto& test : cases) {
+        std::size_t tries = 0;
+        const auto start = Clock::now();
+        const std::uint32_t last = Vexo::Platform::RetryWhileHeld(
+            [&] {
+                // A retry that never stops ends here, and fails below.
+                if (Clock::now() - start > std::chrono::seconds(6)) {
+                    return std::uint32_t{0};
+                }
+                return test.results[std::min(tries++, test.results.size() - 1)];
+            },
+            test.limit);
+        const auto took =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        EXPECT_EQ(last, test.last) << test.name;
+        EXPECT_GE(took, test.atLeast) << test.name;
+        EXPECT_LT(took, test.below) << test.name;
+        if (test.tries != 0) {
+            EXPECT_EQ(tries, test.tries) << test.name;
+        }
     }
 }
 
