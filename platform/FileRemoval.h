@@ -1,7 +1,9 @@
 #pragma once
 
 #include "core/Expected.h"
+#include "platform/PassingHold.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,9 +18,34 @@ struct FileEntry {
 
 using FileList = std::vector<FileEntry>;
 
-// Deletes each marked file and returns the list with `deleted` set where that
-// succeeded. Logs nothing.
-FileList DeleteFiles(FileList fileList);
+// Deletes each marked file where it is and returns the list with `deleted`
+// set where that succeeded. A read-only file loses that attribute first; one
+// that someone has open for a moment is tried again for up to
+// `retryMilliseconds`. Logs nothing.
+FileList DeleteFiles(FileList fileList, unsigned long retryMilliseconds = Vexo::Platform::tryOnce);
+
+// What became of a DLL that was to be deleted.
+struct FileRemoval {
+    enum class Outcome {
+        Deleted,    // it is gone
+        MovedAside, // it is renamed to `aside`, which is still to be deleted
+        InUse,      // someone held it the whole time; it is where it was
+        Failed      // it is not deleted for another reason
+    };
+    Outcome outcome;
+    std::wstring aside;
+    std::int32_t windowsError; // why it is where it was
+};
+
+// Deletes each DLL at `paths` (each named up to its first NUL), read-only or
+// not. One that cannot be deleted is renamed aside at once (FreshName, kind
+// "old"), without waiting: a DLL that a program has loaded can be renamed,
+// never deleted, and its name is free at once. That copy is deleted if it
+// can be. Only a file that can be neither deleted nor renamed, both for a
+// passing hold, is tried again, for up to `retryMilliseconds` in all. Gives
+// what became of each, in the order of `paths`.
+std::vector<FileRemoval> DeleteOrMoveAside(const std::vector<std::wstring>& paths,
+                                           unsigned long retryMilliseconds);
 
 // Removes the one folder that holds every file of the list, when it is empty
 // (a link there is removed itself, never what it points to). Never removes

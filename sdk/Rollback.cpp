@@ -6,6 +6,7 @@
 #include "platform/FileWriter.h"
 #include "platform/FreshFile.h"
 #include "platform/FullPath.h"
+#include "platform/PassingHold.h"
 #include "platform/PathPresence.h"
 #include "platform/WindowsFolder.h"
 #include "platform/WindowsPath.h"
@@ -65,11 +66,7 @@ void UnregisterNewFiles(const RunChanges& changes, const PreviousInstallation& p
 
 // Deletes the file now, or at the restart when something has it in use.
 void Delete(const std::wstring& path, PendingDeletions& pending) {
-    for (const auto& outcome : DeleteMarkedFiles({FileEntry{path, true, false}})) {
-        if (!outcome.deleted) {
-            pending.AddFile(outcome.path);
-        }
-    }
+    DeleteMarkedFiles({FileEntry{path, true, false}}, pending);
 }
 
 // What a stopped write left beside a file: its new copy, never put in place.
@@ -148,8 +145,9 @@ bool PutBack(const RememberedFile& file) {
     }
     std::error_code error;
     fs::create_directories(fs::path(Vexo::Platform::FullPath(file.path)).parent_path(), error);
-    if (Vexo::Platform::WriteWholeFile(file.path, *file.bytes).outcome !=
-        Vexo::Platform::WriteOutcome::Written) {
+    if (Vexo::Platform::WriteWholeFile(file.path, *file.bytes,
+                                       Vexo::Platform::passingHoldMilliseconds)
+            .outcome != Vexo::Platform::WriteOutcome::Written) {
         return false;
     }
     logInfo("Restored: %s\n", toNarrow(file.path).c_str());

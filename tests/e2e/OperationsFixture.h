@@ -19,6 +19,7 @@
 #include <map>
 #include <ostream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,24 @@ inline std::string Infos(const std::string& what, std::initializer_list<std::wst
 }
 inline std::string Scheduled(const std::wstring& path) {
     return Warning("Scheduled for deletion at the next restart: " + Narrow(path));
+}
+// The folder stays for the copies in it that wait for the restart, or for a
+// file someone holds: no failure.
+inline std::string FolderKept(const std::wstring& folder) {
+    return Warning("RemoveParentFolder(): Unable to remove folder " + Narrow(folder));
+}
+// The lines of a log that start with "Error: ", but the one that an install
+// on a machine with nothing registered logs.
+inline std::string ErrorLines(const std::string& log) {
+    std::string errors;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("Error: ", 0) == 0 &&
+            line != "Error: RemoveParentFolder(): No files to check.\r") {
+            errors += line + "\n";
+        }
+    }
+    return errors;
 }
 inline std::string NotDeletedRegistered(const std::wstring& path) {
     return Warning("Not deleted, still registered: " + Narrow(path));

@@ -1,9 +1,14 @@
 #include "platform/HeldFile.h"
 
+#include "platform/DelayedDeletion.h"
+#include "platform/FileReader.h"
+#include "platform/FileRemoval.h"
 #include "platform/FileWriter.h"
 #include "platform/HeldFolder.h"
 #include "platform/PassingHold.h"
+#include "platform/UniqueHandle.h"
 #include "support/Environment.h"
+#include "support/ToolSandbox.h"
 
 #include <windows.h>
 
@@ -13,6 +18,8 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <thread>
 #include <vector>
 
 using namespace testsupport;
@@ -30,15 +37,15 @@ TEST(HeldFile, LocksOutWritersAndDeletersButNotTheLoader) {
     const std::wstring dll = folder + L"\\held.dll";
     const std::string bytes = ReadFileBytes(BuildPath("RIMKIT_STANDIN_X64"));
     const std::vector<std::uint8_t> content(bytes.begin(), bytes.end());
-    ASSERT_EQ(Vexo::Platform::WriteWholeFile(dll, content).outcome,
+    ASSERT_EQ(Vexo::Platform::WriteWholeFile(dll, content, tryOnce).outcome,
               Vexo::Platform::WriteOutcome::Written);
 
     {
-        const auto held = Vexo::Platform::HeldFile::Hold(dll);
+        const auto held = Vexo::Platform::HeldFile::Hold(dll, tryOnce);
         ASSERT_TRUE(held);
         EXPECT_TRUE(held->Contains(content));
         EXPECT_FALSE(held->Contains({content.begin(), content.end() - 1}));
-        EXPECT_EQ(Vexo::Platform::WriteWholeFile(dll, {1, 2, 3}).outcome,
+        EXPECT_EQ(Vexo::Platform::WriteWholeFile(dll, {1, 2, 3}, tryOnce).outcome,
                   Vexo::Platform::WriteOutcome::NotOpened);
         EXPECT_FALSE(DeleteFileW(dll.c_str()));
         EXPECT_FALSE(MoveFileW(dll.c_str(), (dll + L".moved").c_str()));
@@ -61,7 +68,7 @@ TEST(HeldFolder, LocksOutRenamingAndDeletingButNotItsFiles) {
     {
         const auto held = Vexo::Platform::HeldFolder::Hold(inner);
         ASSERT_TRUE(held);
-        EXPECT_EQ(Vexo::Platform::WriteWholeFile(file, {1, 2, 3}).outcome,
+        EXPECT_EQ(Vexo::Platform::WriteWholeFile(file, {1, 2, 3}, tryOnce).outcome,
                   Vexo::Platform::WriteOutcome::Written);
         EXPECT_FALSE(Vexo::Platform::HeldFolder::Hold(file));
         EXPECT_TRUE(DeleteFileW(file.c_str()));
@@ -88,7 +95,7 @@ TEST(FileWriter, ReplacesAPlainFileOrAHardLinkAndNeverWritesThrough) {
         } else {
             WriteFileBytes(target, "an older copy, longer than the new one");
         }
-        EXPECT_EQ(Vexo::Platform::WriteWholeFile(target, {'n', 'e', 'w'}).outcome,
+        EXPECT_EQ(Vexo::Platform::WriteWholeFile(target, {'n', 'e', 'w'}, tryOnce).outcome,
                   Vexo::Platform::WriteOutcome::Written);
         EXPECT_EQ(ReadFileBytes(target), "new");
         EXPECT_EQ(ReadFileBytes(other), "another file's");
@@ -144,6 +151,62 @@ TEST(PassingHold, IsWaitedOutForThreeSecondsAndNothingElseIs) {
             EXPECT_EQ(tries, test.tries) << test.name;
         }
     }
+}
+
+// Every operation on a file that another program may hold for a moment waits
+// that hold out when its caller asks it to, and only then.
+TEST(PassingHold, EveryFileOperationWaitsOutAHoldWhenAskedTo) {
+    const std::wstring place = folder + L"\\passing";
+    const std::wstring file = place + L"\\held.dll";
+    using Operation = std::function<bool(unsigned long retryMilliseconds)>;
+    const struct {
+        const char* name;
+        Operation succeeds;
+    } operations[] = {
+        {"read",
+         [&](unsigned long retry) {
+             return Vexo::Platform::ReadWholeFile(file, retry).has_value();
+         }},
+        {"hold",
+         [&](unsigned long retry) {
+             return Vexo::Platform::HeldFile::Hold(file, retry).has_value();
+         }},
+        {"replace",
+         [&](unsigned long retry) {
+             return Vexo::Platform::WriteWholeFile(file, {'n'}, retry).outcome ==
+                    Vexo::Platform::WriteOutcome::Written;
+         }},
+        {"rename aside",
+         [&](unsigned long retry) { return Vexo::Platform::MoveAside(file, retry).hasValue(); }},
+        {"delete",
+         [&](unsigned long retry) {
+             return DeleteFiles({{file, true, false}}, retry).front().deleted;
+         }},
+        {"delete a DLL",
+         [&](unsigned long retry) {
+             return DeleteOrMoveAside({file}, retry).front().outcome ==
+                    FileRemoval::Outcome::Deleted;
+         }},
+    };
+    for (const auto& operation : operations) {
+        for (const unsigned long retry : {tryOnce, passingHoldMilliseconds}) {
+            RemoveTree(place);
+            std::filesystem::create_directories(place);
+            WriteFileBytes(file, "old");
+            // Opened sharing nothing, as some scanners do, for a moment.
+            Vexo::Platform::UniqueHandle scanner(
+                CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(scanner.valid());
+            std::thread release([&scanner] {
+                Sleep(700);
+                scanner.reset();
+            });
+            EXPECT_EQ(operation.succeeds(retry), retry != tryOnce)
+                << operation.name << (retry == tryOnce ? ", tried once" : ", waited");
+            release.join();
+        }
+    }
+    RemoveTree(place);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -110,6 +111,38 @@ void DeleteRegistryTree(RegistryView view, const std::wstring& key) {
     RegDeleteTreeW(parent, leaf.c_str());
     RegDeleteKeyExW(parent, leaf.c_str(), ViewFlag(view), 0);
     RegCloseKey(parent);
+}
+
+std::vector<std::wstring> DeletionsAtRestart() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0,
+                      KEY_READ, &key) != ERROR_SUCCESS) {
+        return {};
+    }
+    DWORD size = 0;
+    std::wstring value;
+    if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size) ==
+        ERROR_SUCCESS) {
+        value.resize(size / sizeof(wchar_t));
+        RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(value.data()), &size);
+    }
+    RegCloseKey(key);
+    // Pairs of a path in the system's form (\??\C:\...) and its new name, empty
+    // for a deletion; two NULs end the list.
+    std::vector<std::wstring> deleted;
+    std::vector<std::wstring> names;
+    for (std::size_t start = 0; start < value.size();) {
+        const std::size_t end = std::min(value.find(L'\0', start), value.size());
+        names.push_back(value.substr(start, end - start));
+        start = end + 1;
+    }
+    for (std::size_t index = 0; index + 1 < names.size(); index += 2) {
+        if (names[index + 1].empty() && names[index].rfind(L"\\??\\", 0) == 0) {
+            deleted.push_back(names[index].substr(4));
+        }
+    }
+    return deleted;
 }
 
 bool KeyExists(RegistryView view, const std::wstring& key) {
