@@ -6,7 +6,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstddef>
 
 namespace Vexo::Platform {
@@ -33,24 +32,17 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::wstring& path,
                                                        unsigned long retryMilliseconds) {
     const UniqueHandle file = OpenToRead(path, retryMilliseconds);
     LARGE_INTEGER size{};
-    if (!file.valid() || !GetFileSizeEx(file.get(), &size)) {
+    // One read takes up to 4 GB, far more than a DLL or a record holds.
+    if (!file.valid() || !GetFileSizeEx(file.get(), &size) || size.QuadPart > MAXDWORD) {
         return std::nullopt;
     }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size.QuadPart));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        constexpr std::size_t chunk = 1 << 20;
-        const auto wanted = static_cast<DWORD>(std::min(chunk, bytes.size() - done));
-        DWORD read = 0;
-        if (!ReadFile(file.get(), bytes.data() + done, wanted, &read, nullptr)) {
-            return std::nullopt;
-        }
-        if (read == 0) {
-            break; // the file became shorter while it was read
-        }
-        done += read;
+    DWORD read = 0;
+    if (!bytes.empty() &&
+        !ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) {
+        return std::nullopt;
     }
-    bytes.resize(done);
+    bytes.resize(read); // the file may have become shorter since
     return bytes;
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/Text.h"
 #include "platform/DelayedDeletion.h"
+#include "platform/PassingHold.h"
 #include "platform/ReadOnlyAttribute.h"
 #include "platform/WindowsError.h"
 #include "platform/WindowsPath.h"
@@ -58,12 +59,10 @@ FileRemoval TryRemove(const std::wstring& path) {
 
 } // namespace
 
-FileList DeleteFiles(FileList fileList, unsigned long retryMilliseconds) {
+FileList DeleteFiles(FileList fileList) {
     for (auto& entry : fileList) {
-        if (entry.marked) {
-            const std::wstring path(FileName(entry.path));
-            entry.deleted = Vexo::Platform::RetryWhileHeld([&path] { return TryDelete(path); },
-                                                           retryMilliseconds) == ERROR_SUCCESS;
+        if (entry.marked && TryDelete(std::wstring(FileName(entry.path))) == ERROR_SUCCESS) {
+            entry.deleted = true;
         }
     }
     return fileList;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "core/Expected.h"
-#include "platform/PassingHold.h"
 
 #include <cstdint>
 #include <optional>
@@ -18,11 +17,9 @@ struct FileEntry {
 
 using FileList = std::vector<FileEntry>;
 
-// Deletes each marked file where it is and returns the list with `deleted`
-// set where that succeeded. A read-only file loses that attribute first; one
-// that someone has open for a moment is tried again for up to
-// `retryMilliseconds`. Logs nothing.
-FileList DeleteFiles(FileList fileList, unsigned long retryMilliseconds = Vexo::Platform::tryOnce);
+// Deletes each marked file where it is, read-only or not, and returns the
+// list with `deleted` set where that succeeded. Logs nothing.
+FileList DeleteFiles(FileList fileList);
 
 // What became of a DLL that was to be deleted.
 struct FileRemoval {

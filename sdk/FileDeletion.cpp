@@ -2,6 +2,7 @@
 
 #include "core/Text.h"
 #include "log/Log.h"
+#include "platform/PassingHold.h"
 #include "platform/PathPresence.h"
 #include "sdk/ComponentTable.h"
 

@@ -19,7 +19,6 @@
 #include <map>
 #include <ostream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -66,19 +65,6 @@ inline std::string Scheduled(const std::wstring& path) {
 // file someone holds: no failure.
 inline std::string FolderKept(const std::wstring& folder) {
     return Warning("RemoveParentFolder(): Unable to remove folder " + Narrow(folder));
-}
-// The lines of a log that start with "Error: ", but the one that an install
-// on a machine with nothing registered logs.
-inline std::string ErrorLines(const std::string& log) {
-    std::string errors;
-    std::istringstream lines(log);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("Error: ", 0) == 0 &&
-            line != "Error: RemoveParentFolder(): No files to check.\r") {
-            errors += line + "\n";
-        }
-    }
-    return errors;
 }
 inline std::string NotDeletedRegistered(const std::wstring& path) {
     return Warning("Not deleted, still registered: " + Narrow(path));
@@ -201,13 +187,6 @@ inline std::string UnusableRecordWarning() {
                    Narrow(RecordPath()));
 }
 
-// Deletions left for the next restart by an earlier test must not reach
-// into a later one.
-inline void ForgetDeletionsAtRestart() {
-    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
-                       L"PendingFileRenameOperations");
-}
-
 inline void Restart() {
     testsupport::RunProgram(L"C:\\windows\\system32\\wineboot.exe", L"-r");
 }
@@ -262,7 +241,7 @@ class Operations : public ::testing::Test {
 protected:
     void SetUp() override {
         RemoveRegistrations();
-        ForgetDeletionsAtRestart();
+        testsupport::ForgetDeletionsAtRestart();
         testsupport::RemoveTree(L"C:\\Ops\\Data");
         testsupport::RemoveTree(VexoFolder());
     }

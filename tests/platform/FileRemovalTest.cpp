@@ -5,6 +5,7 @@
 #include "platform/DelayedDeletion.h"
 #include "platform/FreshFile.h"
 #include "platform/FullPath.h"
+#include "platform/PassingHold.h"
 #include "platform/ReadOnlyAttribute.h"
 #include "platform/UniqueHandle.h"
 #include "sdk/FileDeletion.h"
@@ -15,12 +16,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <memory>
-#include <thread>
 #include <type_traits>
 
 using namespace testsupport;
@@ -47,25 +44,6 @@ using LoadedDll = std::unique_ptr<std::remove_pointer_t<HMODULE>, decltype(&Free
 LoadedDll LoadCopy(const std::wstring& path) {
     CopyFileW(BuildPath("RIMKIT_STANDIN_X64").c_str(), path.c_str(), FALSE);
     return LoadedDll(LoadLibraryW(path.c_str()), FreeLibrary);
-}
-
-// The copies renamed aside from `path`, beside it.
-std::vector<std::wstring> AsideCopiesOf(const std::wstring& path) {
-    const std::filesystem::path file(path);
-    std::vector<std::wstring> copies;
-    for (const auto& entry : std::filesystem::directory_iterator(file.parent_path())) {
-        if (Vexo::Platform::IsFreshName(entry.path().filename().wstring(),
-                                        file.filename().wstring(), L"old")) {
-            copies.push_back(entry.path().wstring());
-        }
-    }
-    return copies;
-}
-
-// Deletions left for the restart must not reach into a later test.
-void ForgetDeletionsAtRestart() {
-    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
-                       L"PendingFileRenameOperations");
 }
 
 std::string ErrorOf(const Expected<bool>& result) {
@@ -156,7 +134,7 @@ TEST_F(FileRemovalTest, KeepsAFolderThatIsNotEmptyOrNotThere) {
 
 // What each marked file comes to, and its line: a DLL in use goes aside for
 // the restart, a copy aside already stays for it, and a file that someone
-// holds the whole time stays where it is and is never left to the restart.
+// holds the whole time stays where it is, never left to the restart.
 TEST_F(FileRemovalTest, ReportsEachMarkedFileAndLeavesTheRest) {
     const std::wstring locked = base + L"\\locked.dll";
     for (const auto* name :
@@ -187,193 +165,84 @@ TEST_F(FileRemovalTest, ReportsEachMarkedFileAndLeavesTheRest) {
     const std::wstring copy = base + L"\\vexo_steering_wheel_x86.dll.7-8-0.old";
     WriteFileBytes(readOnly, "r");
     SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
-    const LoadedDll users[] = {LoadCopy(loaded), LoadCopy(copy)};
+    LoadedDll users[] = {LoadCopy(loaded), LoadCopy(copy)};
     for (const auto* path : {&readOnly, &loaded, &copy}) {
         files.push_back({*path, true, false});
     }
     const FileList outcome = DeleteMarkedFiles(files, pending);
+    const auto warning = [](const std::string& text) { return LogLine(Vexo::Log::Warning, text); };
     EXPECT_EQ(log.lines(),
               (std::vector<LogLine>{
-                  {Vexo::Log::Warning,
-                   "Not deleted, in use: C:\\rimkit removal\\locked.dll (Windows error 32)\n"},
+                  warning("Not deleted, in use: " + toNarrow(locked) + " (Windows error 32)\n"),
                   {Vexo::Log::Info, "Deleted: C:\\rimkit removal\\other.dll\n"},
                   {Vexo::Log::Info, "Deleted: C:\\rimkit removal\\fromRegistry.dll\n"},
                   {Vexo::Log::Error, "Delete: Failed: C:\\rimkit removal\\missing.dll\n"},
-                  {Vexo::Log::Info, "Deleted: C:\\rimkit removal\\readOnly.dll\n"},
-                  {Vexo::Log::Warning, "Delete: Failed: " + toNarrow(loaded) + "\n"},
-                  {Vexo::Log::Warning, "Delete: Failed: " + toNarrow(copy) + "\n"}}));
+                  {Vexo::Log::Info, "Deleted: " + toNarrow(readOnly) + "\n"},
+                  warning("Delete: Failed: " + toNarrow(loaded) + "\n"),
+                  warning("Delete: Failed: " + toNarrow(copy) + "\n")}));
     std::vector<bool> gone;
     for (const auto& entry : outcome) {
         gone.push_back(entry.deleted);
     }
     EXPECT_EQ(gone, (std::vector<bool>{false, true, false, true, false, true, true, false}));
-    EXPECT_TRUE(PathExists(locked));
-    EXPECT_TRUE(PathExists(base + L"\\kept.dll"));
-    EXPECT_FALSE(PathExists(base + L"\\fromRegistry.dll"));
-    EXPECT_FALSE(PathExists(readOnly));
-    EXPECT_FALSE(PathExists(loaded));
-    const std::vector<std::wstring> aside = AsideCopiesOf(loaded);
-    ASSERT_EQ(aside.size(), 1u);
 
+    // The restart takes the copies, read-only or not, and never the file
+    // someone holds, under its own name.
+    SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_READONLY);
+    pending.AddFile(locked);
     pending.ScheduleForRestart();
-    EXPECT_EQ(DeletionsAtRestart(), (std::vector<std::wstring>{aside[0], copy}));
-    EXPECT_EQ(log.lines().back(),
-              LogLine(Vexo::Log::Warning,
-                      "Scheduled for deletion at the next restart: " + toNarrow(copy) + "\n"));
-
-    const std::size_t lines = log.lines().size();
-    DeleteMarkedFiles({}, pending);
-    DeleteMarkedFiles({{base + L"\\kept.dll", false, false}}, pending);
-    EXPECT_EQ(log.lines().size(), lines);
-    EXPECT_TRUE(PathExists(base + L"\\kept.dll"));
-}
-
-// A DLL that cannot be deleted is renamed aside at once, without waiting; only
-// one that someone holds against both is waited for, three seconds in all.
-TEST_F(FileRemovalTest, DllIsDeletedOrRenamedAsideAndOnlyAHeldOneIsWaitedFor) {
-    using Outcome = FileRemoval::Outcome;
-    const std::wstring dll = base + L"\\sdk.dll";
-    // Held until the row ends, or for a moment.
-    const auto hold = [&dll](DWORD sharing, DWORD milliseconds = 0) {
-        auto holder = std::make_shared<UniqueHandle>(
-            CreateFileW(dll.c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING, 0, nullptr));
-        if (milliseconds != 0) {
-            std::thread([holder, milliseconds] {
-                Sleep(milliseconds);
-                holder->reset();
-            }).detach();
-        }
-        return std::shared_ptr<void>(holder);
-    };
-    const struct {
-        const char* name;
-        std::function<std::shared_ptr<void>()> disturb;
-        Outcome outcome;
-        std::int32_t windowsError;
-        long long atLeast, below; // milliseconds
-    } cases[] = {
-        {"free", [] { return nullptr; }, Outcome::Deleted, 0, 0, 1000},
-        {"read-only",
-         [&dll] {
-             SetFileAttributesW(dll.c_str(), FILE_ATTRIBUTE_READONLY);
-             return nullptr;
-         },
-         Outcome::Deleted, 0, 0, 1000},
-        {"loaded", [&dll] { return std::make_shared<LoadedDll>(LoadCopy(dll)); },
-         Outcome::MovedAside, 0, 0, 1000},
-        {"held sharing reading for a second", [&] { return hold(FILE_SHARE_READ, 1000); },
-         Outcome::Deleted, 0, 900, 2500},
-        {"held sharing nothing all along", [&] { return hold(0); }, Outcome::InUse,
-         ERROR_SHARING_VIOLATION, 3000, 4000},
-        {"missing",
-         [&dll] {
-             DeleteFileW(dll.c_str());
-             return nullptr;
-         },
-         Outcome::Failed, ERROR_FILE_NOT_FOUND, 0, 1000},
-    };
-    for (const auto& test : cases) {
-        RemoveTree(base);
-        std::filesystem::create_directories(base);
-        WriteFileBytes(dll, "old");
-        const auto disturbance = test.disturb();
-        const auto start = std::chrono::steady_clock::now();
-        const FileRemoval removal =
-            DeleteOrMoveAside({dll}, Vexo::Platform::passingHoldMilliseconds).front();
-        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              std::chrono::steady_clock::now() - start)
-                              .count();
-        EXPECT_EQ(removal.outcome, test.outcome) << test.name;
-        EXPECT_EQ(removal.windowsError, test.windowsError) << test.name;
-        EXPECT_GE(took, test.atLeast) << test.name;
-        EXPECT_LT(took, test.below) << test.name;
-        EXPECT_EQ(PathExists(dll), test.outcome == Outcome::InUse) << test.name;
-        EXPECT_EQ(AsideCopiesOf(dll), test.outcome == Outcome::MovedAside
-                                          ? std::vector<std::wstring>{removal.aside}
-                                          : std::vector<std::wstring>{})
-            << test.name;
+    const std::vector<std::wstring> restart = DeletionsAtRestart();
+    ASSERT_EQ(restart.size(), 2u);
+    EXPECT_TRUE(Vexo::Platform::IsFreshName(restart[0].substr(base.size() + 1),
+                                            L"vexo_steering_wheel_x64.dll", L"old"));
+    EXPECT_EQ(restart[1], copy);
+    EXPECT_EQ(
+        std::vector<LogLine>(log.lines().begin() + 7, log.lines().end()),
+        (std::vector<LogLine>{
+            warning("Scheduled for deletion at the next restart: " + toNarrow(restart[0]) + "\n"),
+            warning("Scheduled for deletion at the next restart: " + toNarrow(copy) + "\n"),
+            warning("Not deleted, in use: " + toNarrow(locked) + " (Windows error 32)\n")}));
+    for (auto& user : users) {
+        user.reset();
     }
-    RemoveTree(base);
+    RunProgram(L"C:\\windows\\system32\\wineboot.exe", L"-r");
+    EXPECT_FALSE(PathExists(restart[0]));
+    EXPECT_FALSE(PathExists(copy));
+    EXPECT_TRUE(PathExists(locked));
 }
 
 // The read-only attribute goes only from a file with one name: a second name
 // shares it, and that file is someone else's to change.
 TEST_F(FileRemovalTest, ReadOnlyIsTakenOffOnlyAFileWithOneName) {
     const std::wstring single = base + L"\\single.dll";
-    const std::wstring linked = base + L"\\linked.dll";
     const std::wstring other = base + L"\\other name.txt";
     WriteFileBytes(single, "s");
     WriteFileBytes(other, "o");
-    ASSERT_TRUE(CreateHardLinkW(linked.c_str(), other.c_str(), nullptr));
+    ASSERT_TRUE(CreateHardLinkW((base + L"\\linked.dll").c_str(), other.c_str(), nullptr));
     for (const auto* path : {&single, &other}) {
         SetFileAttributesW(path->c_str(), FILE_ATTRIBUTE_READONLY);
+        Vexo::Platform::ClearReadOnly(path == &single ? single : base + L"\\linked.dll");
     }
-    Vexo::Platform::ClearReadOnly(single);
-    Vexo::Platform::ClearReadOnly(linked);
     EXPECT_EQ(GetFileAttributesW(single.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
     EXPECT_NE(GetFileAttributesW(other.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
     SetFileAttributesW(other.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-// A fresh name that is taken (by a file of someone else's, or an earlier copy
-// of the same moment) is passed over for the next.
+// An aside name that is taken (someone else's file, or a copy of the same
+// moment) is passed over for the next; the name holds the moment, so it is
+// tried until the file there and the rename fall into one.
 TEST_F(FileRemovalTest, RenamedAsideUnderTheNextFreshNameWhenOneIsTaken) {
     const std::wstring dll = base + L"\\sdk.dll";
     bool passedOver = false;
-    // The name holds the moment: tried until the file there and the rename
-    // fall into one.
     for (int round = 0; round < 50 && !passedOver; ++round) {
-        RemoveTree(base);
-        std::filesystem::create_directories(base);
         WriteFileBytes(dll, "old");
-        const std::wstring taken = Vexo::Platform::FreshName(dll, 0, L"old");
-        WriteFileBytes(taken, "someone else's");
+        WriteFileBytes(Vexo::Platform::FreshName(dll, 0, L"old"), "someone else's");
         const auto aside = Vexo::Platform::MoveAside(dll, Vexo::Platform::tryOnce);
         ASSERT_TRUE(aside.hasValue()) << aside.error().code;
-        EXPECT_EQ(ReadFileBytes(taken), "someone else's");
         EXPECT_EQ(ReadFileBytes(aside.value()), "old");
-        passedOver = Vexo::Platform::FreshName(dll, 1, L"old") == aside.value();
+        passedOver = aside.value() == Vexo::Platform::FreshName(dll, 1, L"old");
     }
     EXPECT_TRUE(passedOver);
-    RemoveTree(base);
-}
-
-// Only a copy renamed aside is left to the restart, never a DLL under its own
-// name, which an install before the restart may write and register again;
-// the restart deletes a read-only copy too.
-TEST_F(FileRemovalTest, OnlyCopiesRenamedAsideAreLeftToTheRestart) {
-    const std::wstring held = base + L"\\vexo_steering_wheel_x64.dll";
-    const std::wstring free = base + L"\\vexo_steering_wheel_x86.dll";
-    const std::wstring copy = base + L"\\vexo_steering_wheel_x64.dll.7-8-0.old";
-    for (const auto* path : {&held, &free, &copy}) {
-        WriteFileBytes(*path, "old");
-    }
-    SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_READONLY);
-    const UniqueHandle holder(
-        CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(holder.valid());
-    PendingDeletions pending;
-    for (const auto* path : {&held, &free, &copy}) {
-        pending.AddFile(*path);
-    }
-    const LogCapture log;
-    pending.ScheduleForRestart();
-    const std::vector<std::wstring> aside = AsideCopiesOf(free);
-    ASSERT_EQ(aside.size(), 1u);
-    EXPECT_EQ(log.lines(),
-              (std::vector<LogLine>{
-                  {Vexo::Log::Warning,
-                   "Not deleted, in use: " + toNarrow(held) + " (Windows error 32)\n"},
-                  {Vexo::Log::Warning,
-                   "Scheduled for deletion at the next restart: " + toNarrow(aside[0]) + "\n"},
-                  {Vexo::Log::Warning,
-                   "Scheduled for deletion at the next restart: " + toNarrow(copy) + "\n"}}));
-    EXPECT_EQ(DeletionsAtRestart(), (std::vector<std::wstring>{aside[0], copy}));
-    RunProgram(L"C:\\windows\\system32\\wineboot.exe", L"-r");
-    EXPECT_TRUE(DeletionsAtRestart().empty());
-    EXPECT_FALSE(PathExists(aside[0]));
-    EXPECT_FALSE(PathExists(copy));
-    EXPECT_TRUE(PathExists(held));
 }
 
 bool IsLinkTo(const std::wstring& link, const std::wstring& targetFile) {

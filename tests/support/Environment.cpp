@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -14,6 +13,9 @@
 namespace testsupport {
 
 namespace {
+
+const wchar_t sessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
+const wchar_t pendingRenames[] = L"PendingFileRenameOperations";
 
 REGSAM ViewFlag(RegistryView view) {
     return view == RegistryView::Bits32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
@@ -114,35 +116,27 @@ void DeleteRegistryTree(RegistryView view, const std::wstring& key) {
 }
 
 std::vector<std::wstring> DeletionsAtRestart() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0,
-                      KEY_READ, &key) != ERROR_SUCCESS) {
+    std::wstring value(32768, L'\0');
+    auto size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, sessionManager, pendingRenames, RRF_RT_REG_MULTI_SZ,
+                     nullptr, value.data(), &size) != ERROR_SUCCESS) {
         return {};
     }
-    DWORD size = 0;
-    std::wstring value;
-    if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size) ==
-        ERROR_SUCCESS) {
-        value.resize(size / sizeof(wchar_t));
-        RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(value.data()), &size);
-    }
-    RegCloseKey(key);
     // Pairs of a path in the system's form (\??\C:\...) and its new name, empty
-    // for a deletion; two NULs end the list.
+    // for a deletion.
     std::vector<std::wstring> deleted;
-    std::vector<std::wstring> names;
-    for (std::size_t start = 0; start < value.size();) {
-        const std::size_t end = std::min(value.find(L'\0', start), value.size());
-        names.push_back(value.substr(start, end - start));
-        start = end + 1;
-    }
-    for (std::size_t index = 0; index + 1 < names.size(); index += 2) {
-        if (names[index + 1].empty() && names[index].rfind(L"\\??\\", 0) == 0) {
-            deleted.push_back(names[index].substr(4));
+    std::wistringstream names(value.substr(0, size / sizeof(wchar_t)));
+    for (std::wstring name, target;
+         std::getline(names, name, L'\0') && std::getline(names, target, L'\0') && !name.empty();) {
+        if (target.empty()) {
+            deleted.push_back(name.substr(4));
         }
     }
     return deleted;
+}
+
+void ForgetDeletionsAtRestart() {
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, sessionManager, pendingRenames);
 }
 
 bool KeyExists(RegistryView view, const std::wstring& key) {
