@@ -34,8 +34,9 @@ std::uint32_t TryDelete(const std::wstring& path) {
 }
 
 // One try. A file that cannot be deleted is renamed aside, whatever kept it:
-// a loaded DLL never becomes deletable by waiting. It stays in use only while
-// both fail for a passing hold.
+// a loaded DLL never becomes deletable by waiting, and neither does its copy
+// while the program runs. It stays in use only while both fail for a passing
+// hold.
 FileRemoval TryRemove(const std::wstring& path) {
     const std::uint32_t deletion = TryDelete(path);
     if (deletion == ERROR_SUCCESS) {
@@ -43,9 +44,6 @@ FileRemoval TryRemove(const std::wstring& path) {
     }
     const auto aside = Vexo::Platform::MoveAside(path, Vexo::Platform::tryOnce);
     if (aside.hasValue()) {
-        if (TryDelete(aside.value()) == ERROR_SUCCESS) {
-            return {Outcome::Deleted, {}, 0};
-        }
         return {Outcome::MovedAside, aside.value(), 0};
     }
     const auto renaming = static_cast<std::uint32_t>(aside.error().code);

@@ -37,10 +37,10 @@ struct FileRemoval {
 // Deletes each DLL at `paths` (each named up to its first NUL), read-only or
 // not. One that cannot be deleted is renamed aside at once (FreshName, kind
 // "old"), without waiting: a DLL that a program has loaded can be renamed,
-// never deleted, and its name is free at once. That copy is deleted if it
-// can be. Only a file that can be neither deleted nor renamed, both for a
-// passing hold, is tried again, for up to `retryMilliseconds` in all. Gives
-// what became of each, in the order of `paths`.
+// never deleted, and its name is free at once. Only a file that can be
+// neither deleted nor renamed, both for a passing hold, is tried again, for
+// up to `retryMilliseconds` in all. Gives what became of each, in the order
+// of `paths`.
 std::vector<FileRemoval> DeleteOrMoveAside(const std::vector<std::wstring>& paths,
                                            unsigned long retryMilliseconds);
 

@@ -3,6 +3,7 @@
 #include "core/Text.h"
 #include "log/Log.h"
 #include "platform/DelayedDeletion.h"
+#include "platform/FileRemoval.h"
 #include "platform/FullPath.h"
 #include "platform/PassingHold.h"
 #include "platform/PathPresence.h"
@@ -41,8 +42,9 @@ void LogScheduled(const std::wstring& path) {
 // Only a copy renamed aside is scheduled, never a file under its own name: an
 // install before the restart may put and register a new file under that
 // name, which the restart would then take. So any other file is renamed
-// aside first, or, held by someone the whole time, stays where it is. Gives
-// the path the restart deletes.
+// aside first, or, held by someone the whole time, stays where it is. A copy
+// that nothing has in use any more (its program ended meanwhile) is deleted
+// now. Gives the path the restart deletes.
 std::optional<std::wstring> ScheduleFile(const std::wstring& file) {
     std::wstring copy = file;
     if (!IsAsideCopy(file)) {
@@ -52,6 +54,10 @@ std::optional<std::wstring> ScheduleFile(const std::wstring& file) {
             return std::nullopt;
         }
         copy = aside.value();
+    }
+    if (DeleteFiles({FileEntry{copy, true, false}}).front().deleted) {
+        logInfo("Deleted: %s\n", toNarrow(copy).c_str());
+        return std::nullopt;
     }
     if (!Vexo::Platform::DeleteAtRestart(FullPath(copy))) {
         return std::nullopt;

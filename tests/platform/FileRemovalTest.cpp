@@ -186,27 +186,27 @@ TEST_F(FileRemovalTest, ReportsEachMarkedFileAndLeavesTheRest) {
     }
     EXPECT_EQ(gone, (std::vector<bool>{false, true, false, true, false, true, true, false}));
 
-    // The restart takes the copies, read-only or not, and never the file
-    // someone holds, under its own name.
+    // Once its program has ended, the 64-bit copy goes now; the restart takes
+    // the other one, read-only or not, and never the file someone holds
+    // under its own name.
+    users[0].reset();
     SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_READONLY);
     pending.AddFile(locked);
     pending.ScheduleForRestart();
-    const std::vector<std::wstring> restart = DeletionsAtRestart();
-    ASSERT_EQ(restart.size(), 2u);
-    EXPECT_TRUE(Vexo::Platform::IsFreshName(restart[0].substr(base.size() + 1),
+    ASSERT_EQ(log.lines().size(), 10u);
+    const LogLine& deleted = log.lines()[7]; // "Deleted: <copy>\n"
+    const std::wstring aside = toWide(deleted.second.substr(9, deleted.second.size() - 10));
+    EXPECT_EQ(deleted, LogLine(Vexo::Log::Info, "Deleted: " + toNarrow(aside) + "\n"));
+    EXPECT_TRUE(Vexo::Platform::IsFreshName(std::filesystem::path(aside).filename().wstring(),
                                             L"vexo_steering_wheel_x64.dll", L"old"));
-    EXPECT_EQ(restart[1], copy);
-    EXPECT_EQ(
-        std::vector<LogLine>(log.lines().begin() + 7, log.lines().end()),
-        (std::vector<LogLine>{
-            warning("Scheduled for deletion at the next restart: " + toNarrow(restart[0]) + "\n"),
-            warning("Scheduled for deletion at the next restart: " + toNarrow(copy) + "\n"),
-            warning("Not deleted, in use: " + toNarrow(locked) + " (Windows error 32)\n")}));
-    for (auto& user : users) {
-        user.reset();
-    }
+    EXPECT_FALSE(PathExists(aside));
+    EXPECT_EQ(std::vector<LogLine>(log.lines().begin() + 8, log.lines().end()),
+              (std::vector<LogLine>{
+                  warning("Scheduled for deletion at the next restart: " + toNarrow(copy) + "\n"),
+                  warning("Not deleted, in use: " + toNarrow(locked) + " (Windows error 32)\n")}));
+    EXPECT_EQ(DeletionsAtRestart(), std::vector<std::wstring>{copy});
+    users[1].reset();
     RunProgram(L"C:\\windows\\system32\\wineboot.exe", L"-r");
-    EXPECT_FALSE(PathExists(restart[0]));
     EXPECT_FALSE(PathExists(copy));
     EXPECT_TRUE(PathExists(locked));
 }

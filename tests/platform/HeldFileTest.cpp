@@ -149,6 +149,7 @@ TEST(PassingHold, IsWaitedOutForThreeSecondsAndNothingElseIs) {
 // Reading, holding, replacing and renaming aside wait out a program that has
 // the file open for a moment without sharing it, when their caller asks.
 TEST(PassingHold, EachFileOperationWaitsItOutWhenAsked) {
+    std::filesystem::create_directories(folder);
     const std::wstring file = folder + L"\\passing.dll";
     const std::function<bool(unsigned long retry)> operations[] = {
         [&](unsigned long retry) { return Vexo::Platform::ReadWholeFile(file, retry).has_value(); },
