@@ -4,7 +4,6 @@
 #include "platform/FreshFile.h"
 #include "platform/FullPath.h"
 #include "platform/PassingHold.h"
-#include "platform/ReadOnlyAttribute.h"
 #include "platform/WindowsError.h"
 
 #include <windows.h>
@@ -29,7 +28,6 @@ bool NameTaken(std::uint32_t windowsError) {
 } // namespace
 
 bool DeleteAtRestart(const std::wstring& path) {
-    ClearReadOnly(path);
     return MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
 }
 

@@ -9,9 +9,8 @@ namespace Vexo::Platform {
 
 // Has the system delete the file or empty folder at `path` (used up to its
 // first NUL) when the machine next starts, before anything can load it. True
-// when the deletion was recorded; recording needs administrator rights. A
-// file's read-only attribute is taken off first: the restart would leave
-// such a file where it is.
+// when the deletion was recorded; recording needs administrator rights. The
+// restart leaves a read-only file where it is.
 bool DeleteAtRestart(const std::wstring& path);
 
 // Called with each aside name before the file is renamed to it; false stops

@@ -44,7 +44,8 @@ void LogScheduled(const std::wstring& path) {
 // name, which the restart would then take. So any other file is renamed
 // aside first, or, held by someone the whole time, stays where it is. A copy
 // that nothing has in use any more (its program ended meanwhile) is deleted
-// now. Gives the path the restart deletes.
+// now; trying takes a read-only attribute off, which the restart would not
+// get past. Gives the path the restart deletes.
 std::optional<std::wstring> ScheduleFile(const std::wstring& file) {
     std::wstring copy = file;
     if (!IsAsideCopy(file)) {
