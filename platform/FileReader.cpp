@@ -1,21 +1,48 @@
 #include "platform/FileReader.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include "platform/PassingHold.h"
+#include "platform/UniqueHandle.h"
+#include "platform/WindowsError.h"
+
+#include <windows.h>
+
+#include <cstddef>
 
 namespace Vexo::Platform {
 
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::wstring& path) {
-    std::ifstream file(std::filesystem::path(path.c_str()), std::ios::binary);
-    if (!file.is_open()) {
+namespace {
+
+// Opened sharing everything, so that nobody is locked out while it is read.
+UniqueHandle OpenToRead(const std::wstring& path, unsigned long retryMilliseconds) {
+    UniqueHandle file;
+    RetryWhileHeld(
+        [&] {
+            file.reset(CreateFileW(path.c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            return ResultOfCall(file.valid());
+        },
+        retryMilliseconds);
+    return file;
+}
+
+} // namespace
+
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::wstring& path,
+                                                       unsigned long retryMilliseconds) {
+    const UniqueHandle file = OpenToRead(path, retryMilliseconds);
+    LARGE_INTEGER size{};
+    // One read takes up to 4 GB, far more than a DLL or a record holds.
+    if (!file.valid() || !GetFileSizeEx(file.get(), &size) || size.QuadPart > MAXDWORD) {
         return std::nullopt;
     }
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                                    std::istreambuf_iterator<char>());
-    if (file.bad()) {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size.QuadPart));
+    DWORD read = 0;
+    if (!bytes.empty() &&
+        !ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) {
         return std::nullopt;
     }
+    bytes.resize(read); // the file may have become shorter since
     return bytes;
 }
 

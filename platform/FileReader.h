@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/PassingHold.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -7,8 +9,11 @@
 
 namespace Vexo::Platform {
 
-// The whole content of the file at `path`, read without locking anyone out;
-// nothing when it cannot be opened or read.
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::wstring& path);
+// The whole content of the file at `path` (used up to its first NUL), read
+// without locking anyone out; nothing when it cannot be opened or read. A
+// file that someone has open for a moment without sharing it is tried again
+// for up to `retryMilliseconds`.
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::wstring& path,
+                                                       unsigned long retryMilliseconds = tryOnce);
 
 } // namespace Vexo::Platform

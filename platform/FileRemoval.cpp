@@ -1,10 +1,15 @@
 #include "platform/FileRemoval.h"
 
 #include "core/Text.h"
+#include "platform/DelayedDeletion.h"
+#include "platform/PassingHold.h"
+#include "platform/ReadOnlyAttribute.h"
+#include "platform/WindowsError.h"
 #include "platform/WindowsPath.h"
 
 #include <windows.h>
 
+#include <cstddef>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
@@ -21,15 +26,65 @@ Vexo::Error MakeError(std::string message) {
     return Vexo::Error(std::move(message), 0);
 }
 
+using Outcome = FileRemoval::Outcome;
+
+std::uint32_t TryDelete(const std::wstring& path) {
+    Vexo::Platform::ClearReadOnly(path);
+    return Vexo::Platform::ResultOfCall(DeleteFileW(path.c_str()) != 0);
+}
+
+// One try. A file that cannot be deleted is renamed aside, whatever kept it:
+// a loaded DLL never becomes deletable by waiting, and neither does its copy
+// while the program runs. It stays in use only while both fail for a passing
+// hold.
+FileRemoval TryRemove(const std::wstring& path) {
+    const std::uint32_t deletion = TryDelete(path);
+    if (deletion == ERROR_SUCCESS) {
+        return {Outcome::Deleted, {}, 0};
+    }
+    const auto aside = Vexo::Platform::MoveAside(path, Vexo::Platform::tryOnce);
+    if (aside.hasValue()) {
+        return {Outcome::MovedAside, aside.value(), 0};
+    }
+    const auto renaming = static_cast<std::uint32_t>(aside.error().code);
+    if (!Vexo::Platform::IsPassingHold(deletion)) {
+        return {Outcome::Failed, {}, static_cast<std::int32_t>(deletion)};
+    }
+    return {Vexo::Platform::IsPassingHold(renaming) ? Outcome::InUse : Outcome::Failed,
+            {},
+            static_cast<std::int32_t>(renaming)};
+}
+
 } // namespace
 
 FileList DeleteFiles(FileList fileList) {
     for (auto& entry : fileList) {
-        if (entry.marked && DeleteFileW(entry.path.c_str()) != 0) {
+        if (entry.marked && TryDelete(std::wstring(FileName(entry.path))) == ERROR_SUCCESS) {
             entry.deleted = true;
         }
     }
     return fileList;
+}
+
+std::vector<FileRemoval> DeleteOrMoveAside(const std::vector<std::wstring>& paths,
+                                           unsigned long retryMilliseconds) {
+    // Untried counts as held, so that the first round tries every file.
+    std::vector<FileRemoval> removals(paths.size(), FileRemoval{Outcome::InUse, {}, 0});
+    Vexo::Platform::RetryWhileHeld(
+        [&] {
+            std::uint32_t held = ERROR_SUCCESS;
+            for (std::size_t index = 0; index < paths.size(); ++index) {
+                if (removals[index].outcome == Outcome::InUse) {
+                    removals[index] = TryRemove(std::wstring(FileName(paths[index])));
+                }
+                if (removals[index].outcome == Outcome::InUse) {
+                    held = static_cast<std::uint32_t>(removals[index].windowsError);
+                }
+            }
+            return held;
+        },
+        retryMilliseconds);
+    return removals;
 }
 
 Expected<bool> RemoveParentFolder(const FileList& fileList) {

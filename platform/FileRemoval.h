@@ -2,6 +2,7 @@
 
 #include "core/Expected.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,9 +17,32 @@ struct FileEntry {
 
 using FileList = std::vector<FileEntry>;
 
-// Deletes each marked file and returns the list with `deleted` set where that
-// succeeded. Logs nothing.
+// Deletes each marked file where it is, read-only or not, and returns the
+// list with `deleted` set where that succeeded. Logs nothing.
 FileList DeleteFiles(FileList fileList);
+
+// What became of a DLL that was to be deleted.
+struct FileRemoval {
+    enum class Outcome {
+        Deleted,    // it is gone
+        MovedAside, // it is renamed to `aside`, which is still to be deleted
+        InUse,      // someone held it the whole time; it is where it was
+        Failed      // it is not deleted for another reason
+    };
+    Outcome outcome;
+    std::wstring aside;
+    std::int32_t windowsError; // why it is where it was
+};
+
+// Deletes each DLL at `paths` (each named up to its first NUL), read-only or
+// not. One that cannot be deleted is renamed aside at once (FreshName, kind
+// "old"), without waiting: a DLL that a program has loaded can be renamed,
+// never deleted, and its name is free at once. Only a file that can be
+// neither deleted nor renamed, both for a passing hold, is tried again, for
+// up to `retryMilliseconds` in all. Gives what became of each, in the order
+// of `paths`.
+std::vector<FileRemoval> DeleteOrMoveAside(const std::vector<std::wstring>& paths,
+                                           unsigned long retryMilliseconds);
 
 // Removes the one folder that holds every file of the list, when it is empty
 // (a link there is removed itself, never what it points to). Never removes

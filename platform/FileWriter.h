@@ -22,8 +22,9 @@ struct WriteResult {
 // it, flushed, and only then renamed onto `path` in place of the file or
 // link there (never written through; see FreshFile). So the path holds the
 // old file or the whole new one, whenever the machine stops. A target that
-// someone has open for a moment is tried again for up to `retryMilliseconds`.
+// someone has open for a moment is tried again for up to `retryMilliseconds`;
+// 0 tries once.
 WriteResult WriteWholeFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes,
-                           unsigned long retryMilliseconds = 0);
+                           unsigned long retryMilliseconds);
 
 } // namespace Vexo::Platform

@@ -2,6 +2,8 @@
 
 #include "core/Text.h"
 #include "platform/FullPath.h"
+#include "platform/PassingHold.h"
+#include "platform/ReadOnlyAttribute.h"
 #include "platform/WindowsError.h"
 #include "platform/WindowsPath.h"
 
@@ -9,6 +11,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace Vexo::Platform {
@@ -132,15 +135,13 @@ bool FreshFile::Flush() const {
 }
 
 Expected<bool> FreshFile::PutInPlace(unsigned long retryMilliseconds) {
-    constexpr unsigned long pause = 50;
-    for (unsigned long waited = 0; !MoveOnto(m_renamer, m_target); waited += pause) {
-        const DWORD code = GetLastError();
-        if ((code != ERROR_SHARING_VIOLATION && code != ERROR_ACCESS_DENIED) ||
-            waited >= retryMilliseconds) {
-            return Vexo::Error("Unable to replace " + toNarrow(m_target),
-                               static_cast<std::int32_t>(code));
-        }
-        Sleep(pause);
+    // Windows replaces no read-only file.
+    ClearReadOnly(m_target);
+    const std::uint32_t result = RetryWhileHeld(
+        [this] { return ResultOfCall(MoveOnto(m_renamer, m_target)); }, retryMilliseconds);
+    if (result != ERROR_SUCCESS) {
+        return Vexo::Error("Unable to replace " + toNarrow(m_target),
+                           static_cast<std::int32_t>(result));
     }
     m_renamer.reset();
     // Renaming on one volume is not a copy, which MOVEFILE_WRITE_THROUGH

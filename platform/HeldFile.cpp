@@ -1,5 +1,8 @@
 #include "platform/HeldFile.h"
 
+#include "platform/PassingHold.h"
+#include "platform/WindowsError.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -14,11 +17,17 @@ constexpr unsigned long long maxDigestBytes = 256ull << 20;
 
 } // namespace
 
-std::optional<HeldFile> HeldFile::Hold(const std::wstring& path) {
+std::optional<HeldFile> HeldFile::Hold(const std::wstring& path, unsigned long retryMilliseconds) {
     // Read sharing only: a loader opens for reading and mapping, which this
     // allows, while a writer, a rename or a deletion needs sharing it lacks.
-    UniqueHandle handle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    UniqueHandle handle;
+    RetryWhileHeld(
+        [&] {
+            handle.reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+            return ResultOfCall(handle.valid());
+        },
+        retryMilliseconds);
     BY_HANDLE_FILE_INFORMATION information{};
     if (!handle.valid() || !GetFileInformationByHandle(handle.get(), &information) ||
         (information.dwFileAttributes &

@@ -18,8 +18,9 @@ class HeldFile {
 public:
     // Holds the file at `path` itself (a link there is not followed).
     // Nothing when it is missing, is no plain file, or someone has it open
-    // for writing or deleting.
-    static std::optional<HeldFile> Hold(const std::wstring& path);
+    // for writing or deleting, or without sharing it; one that someone has
+    // open so for a moment is tried again for up to `retryMilliseconds`.
+    static std::optional<HeldFile> Hold(const std::wstring& path, unsigned long retryMilliseconds);
 
     // Whether the file holds exactly `bytes`.
     bool Contains(const std::vector<std::uint8_t>& bytes) const;

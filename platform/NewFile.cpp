@@ -1,5 +1,7 @@
 #include "platform/NewFile.h"
 
+#include "platform/PassingHold.h"
+
 #include <windows.h>
 
 namespace Vexo::Platform {
@@ -25,7 +27,7 @@ Expected<FreshFile> CreateNewFile(const std::wstring& path) {
     if (file.hasError()) {
         return file.error();
     }
-    const auto placed = file.value().PutInPlace();
+    const auto placed = file.value().PutInPlace(tryOnce);
     if (placed.hasError()) {
         return placed.error();
     }

@@ -12,4 +12,8 @@ Vexo::Error LastWindowsError(const std::string& what) {
                        static_cast<std::int32_t>(code));
 }
 
+std::uint32_t ResultOfCall(bool succeeded) {
+    return succeeded ? ERROR_SUCCESS : GetLastError();
+}
+
 } // namespace Vexo::Platform

@@ -6,10 +6,10 @@
 #include "platform/DelayedDeletion.h"
 #include "platform/FileRemoval.h"
 #include "platform/FileWriter.h"
-#include "platform/FreshFile.h"
 #include "platform/FullPath.h"
 #include "platform/HeldFile.h"
 #include "platform/HeldFolder.h"
+#include "platform/PassingHold.h"
 #include "sdk/ComScope.h"
 #include "sdk/ComponentTable.h"
 #include "sdk/InstallFolder.h"
@@ -21,6 +21,7 @@
 
 namespace fs = std::filesystem;
 using Vexo::Platform::HeldFile;
+using Vexo::Platform::passingHoldMilliseconds;
 
 namespace {
 
@@ -73,7 +74,7 @@ struct Extracted {
 // Nothing when it is not; the file is then left as it is.
 std::optional<Extracted> HoldIfOurs(const fs::path& target, const std::vector<std::uint8_t>& bytes,
                                     bool logAdding) {
-    auto held = HeldFile::Hold(target.wstring());
+    auto held = HeldFile::Hold(target.wstring(), passingHoldMilliseconds);
     const std::string targetText = toNarrow(target.wstring());
     if (held && !held->Contains(bytes)) {
         logError("Not registered, not this version's DLL: %s\n", targetText.c_str());
@@ -101,22 +102,25 @@ bool MoveOtherVersionAside(const fs::path& target, const std::vector<std::uint8_
     if (old == previous.files.end()) {
         return false;
     }
-    if (const auto held = HeldFile::Hold(target.wstring()); !held || held->Contains(bytes)) {
+    if (const auto held = HeldFile::Hold(target.wstring(), passingHoldMilliseconds);
+        !held || held->Contains(bytes)) {
         return false;
     }
-    const std::wstring aside =
-        Vexo::Platform::FreshName(Vexo::Platform::FullPath(target.wstring()), 0, L"old");
-    if (!changes.AboutToMoveAside(MadeFile{aside, *old->digest}) ||
-        !Vexo::Platform::MoveAside(target.wstring(), aside)) {
+    const auto aside = Vexo::Platform::MoveAside(
+        target.wstring(), passingHoldMilliseconds, [&changes, &old](const std::wstring& name) {
+            return changes.AboutToMoveAside(MadeFile{name, *old->digest});
+        });
+    if (aside.hasError()) {
         return false;
     }
-    pending.AddFile(aside);
+    pending.AddFile(aside.value());
     return true;
 }
 
 bool Write(const fs::path& target, const std::vector<std::uint8_t>& bytes,
            Vexo::Platform::WriteOutcome& outcome) {
-    outcome = Vexo::Platform::WriteWholeFile(target.wstring(), bytes).outcome;
+    outcome =
+        Vexo::Platform::WriteWholeFile(target.wstring(), bytes, passingHoldMilliseconds).outcome;
     if (outcome == Vexo::Platform::WriteOutcome::Written) {
         logInfo("Written: %s bytes: %zu\n", toNarrow(target.wstring()).c_str(), bytes.size());
     }

@@ -3,11 +3,13 @@
 #include "core/Text.h"
 #include "log/Log.h"
 #include "platform/DelayedDeletion.h"
-#include "platform/FreshFile.h"
+#include "platform/FileRemoval.h"
 #include "platform/FullPath.h"
+#include "platform/PassingHold.h"
 #include "platform/PathPresence.h"
 #include "platform/Registry.h"
 #include "sdk/ComponentTable.h"
+#include "sdk/FileDeletion.h"
 #include "sdk/Registrations.h"
 
 #include <filesystem>
@@ -18,12 +20,15 @@ namespace {
 
 using Vexo::Platform::FullPath;
 
-// Nothing but `scheduled` files is left in the folder.
+// Nothing is left in the folder but `scheduled` files and copies renamed
+// aside, which an earlier run left to the restart. (One that no run
+// scheduled, left by a run that was stopped, only keeps the folder there.)
 bool EmptyOnceGone(const std::wstring& folder, const std::vector<std::wstring>& scheduled) {
     std::error_code error;
     std::filesystem::directory_iterator entries(FullPath(folder), error);
     for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
-        if (!Vexo::Platform::AnySameFileOnDisc(scheduled, entries->path().wstring())) {
+        const std::wstring path = entries->path().wstring();
+        if (!IsAsideCopy(path) && !Vexo::Platform::AnySameFileOnDisc(scheduled, path)) {
             return false;
         }
     }
@@ -34,23 +39,32 @@ void LogScheduled(const std::wstring& path) {
     logWarning("Scheduled for deletion at the next restart: %s\n", toNarrow(path).c_str());
 }
 
-// A file is first renamed aside (unless it is such a copy already), so that
-// the restart deletes only this copy: a later install may put and register a
-// new file under the same name before the machine restarts. The log names it
-// as it was named. Gives the path the restart deletes.
+// Only a copy renamed aside is scheduled, never a file under its own name: an
+// install before the restart may put and register a new file under that
+// name, which the restart would then take. So any other file is renamed
+// aside first, or, held by someone the whole time, stays where it is. A copy
+// that nothing has in use any more (its program ended meanwhile) is deleted
+// now; trying takes a read-only attribute off, which the restart would not
+// get past. Gives the path the restart deletes.
 std::optional<std::wstring> ScheduleFile(const std::wstring& file) {
-    std::wstring onDisc = FullPath(file);
-    if (!IsAsideCopy(onDisc)) {
-        const std::wstring aside = Vexo::Platform::FreshName(onDisc, 0, L"old");
-        if (Vexo::Platform::MoveAside(onDisc, aside)) {
-            onDisc = aside;
+    std::wstring copy = file;
+    if (!IsAsideCopy(file)) {
+        const auto aside = Vexo::Platform::MoveAside(file, Vexo::Platform::passingHoldMilliseconds);
+        if (aside.hasError()) {
+            LogLeftInUse(file, aside.error().code);
+            return std::nullopt;
         }
+        copy = aside.value();
     }
-    if (!Vexo::Platform::DeleteAtRestart(onDisc)) {
+    if (DeleteFiles({FileEntry{copy, true, false}}).front().deleted) {
+        logInfo("Deleted: %s\n", toNarrow(copy).c_str());
         return std::nullopt;
     }
-    LogScheduled(file);
-    return onDisc;
+    if (!Vexo::Platform::DeleteAtRestart(FullPath(copy))) {
+        return std::nullopt;
+    }
+    LogScheduled(copy);
+    return FullPath(copy);
 }
 
 bool ScheduleFolder(const std::wstring& folder) {

@@ -3,12 +3,14 @@
 #include <string>
 #include <vector>
 
-// What one run meant to delete and could not: files in use, and the folders
-// that held them. Install and uninstall add to it; at the end of the run what
-// is still there and not registered again by then is deleted at the next
-// restart, the files before their folders.
+// What one run meant to delete and could not: copies of files in use that it
+// renamed aside, and the folders that held them. Install and uninstall add to
+// it; at the end of the run what is still there and not registered again by
+// then is deleted at the next restart, the files before their folders.
 class PendingDeletions {
 public:
+    // A copy renamed aside; any other file is renamed aside when it is
+    // scheduled, or, when it cannot be, left where it is.
     void AddFile(const std::wstring& path);
     void AddFolder(const std::wstring& path);
 
@@ -16,8 +18,9 @@ public:
     bool EmptiesFolder(const std::wstring& folder) const;
 
     // Logs "Scheduled for deletion at the next restart: " at Warning for each
-    // path it schedules. A folder goes only when nothing but scheduled files
-    // is left in it.
+    // path it schedules, and "Not deleted, in use: " for a file it cannot
+    // rename aside. A folder goes only when nothing but scheduled files is
+    // left in it.
     void ScheduleForRestart() const;
 
 private:

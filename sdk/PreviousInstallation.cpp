@@ -3,6 +3,7 @@
 #include "core/Text.h"
 #include "platform/FileReader.h"
 #include "platform/FullPath.h"
+#include "platform/PassingHold.h"
 #include "platform/PathPresence.h"
 #include "platform/WindowsFolder.h"
 #include "sdk/ComponentTable.h"
@@ -34,7 +35,7 @@ bool Remember(std::vector<RememberedFile>& files, Bitness view,
     }
     RememberedFile file{*path, std::nullopt, std::nullopt, {view}};
     if (!Vexo::Platform::IsInWindowsFolder(*path)) {
-        file.bytes = Vexo::Platform::ReadWholeFile(*path);
+        file.bytes = Vexo::Platform::ReadWholeFile(*path, Vexo::Platform::passingHoldMilliseconds);
         if (!file.bytes) {
             return false;
         }

@@ -6,6 +6,7 @@
 #include "platform/FileReader.h"
 #include "platform/FileWriter.h"
 #include "platform/KnownFolders.h"
+#include "platform/PassingHold.h"
 #include "platform/PathPresence.h"
 #include "platform/ProtectedFileRead.h"
 #include "sdk/ComponentTable.h"
@@ -20,10 +21,6 @@ using Vexo::Platform::Protection;
 namespace {
 
 constexpr wchar_t recordName[] = L"rimkit_manager.recovery";
-
-// A file about to be replaced may be open for a moment in a virus scanner
-// or an indexer.
-constexpr unsigned long retryMilliseconds = 1000;
 
 // More than any run writes: a record this long is not one of a run's.
 constexpr std::uint64_t longestRecordBytes = 1 << 20;
@@ -41,7 +38,8 @@ Vexo::Error CannotKeep(const std::wstring& path, std::int32_t windowsError) {
 }
 
 Expected<bool> Keep(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
-    const auto written = Vexo::Platform::WriteWholeFile(path, bytes, retryMilliseconds);
+    const auto written =
+        Vexo::Platform::WriteWholeFile(path, bytes, Vexo::Platform::passingHoldMilliseconds);
     if (written.outcome != Vexo::Platform::WriteOutcome::Written) {
         return CannotKeep(path, written.windowsError);
     }
@@ -115,7 +113,14 @@ Expected<RecoveryRecord> RecoveryFolder::ReadRecord() const {
     const Vexo::Error damaged("it is damaged", 0);
     // Judged and read through one handle: a link, a second name or a file
     // others may change could be swapped between a look and a read.
-    const auto read = Vexo::Platform::ReadProtectedFile(m_recordPath, longestRecordBytes);
+    // A virus scanner or an indexer may have it open for a moment.
+    Vexo::Platform::ProtectedFile read{};
+    Vexo::Platform::RetryWhileHeld(
+        [&] {
+            read = Vexo::Platform::ReadProtectedFile(m_recordPath, longestRecordBytes);
+            return read.problem == FileReadProblem::Unreadable ? read.windowsError : 0;
+        },
+        Vexo::Platform::passingHoldMilliseconds);
     if (read.problem == FileReadProblem::Link || read.problem == FileReadProblem::SecondName ||
         read.problem == FileReadProblem::OthersCanChange) {
         return othersCanChange;

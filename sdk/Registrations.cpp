@@ -6,6 +6,7 @@
 #include "platform/FullPath.h"
 #include "platform/HeldFile.h"
 #include "platform/HeldFolder.h"
+#include "platform/PassingHold.h"
 #include "platform/PathPresence.h"
 #include "platform/Registry.h"
 #include "platform/WindowsPath.h"
@@ -163,7 +164,7 @@ bool UnregisterFile(FileEntry& entry,
     std::optional<Vexo::Platform::HeldFile> held;
     std::optional<Vexo::Platform::HeldFolder> heldFolder;
     if (Vexo::Platform::IsPresent(file)) {
-        held = Vexo::Platform::HeldFile::Hold(file);
+        held = Vexo::Platform::HeldFile::Hold(file, Vexo::Platform::passingHoldMilliseconds);
         heldFolder = Vexo::Platform::HeldFolder::Hold(Vexo::Platform::ParentFolder(file));
         if (!held || !heldFolder) {
             LogFailure("Unable to unregister: ", entry.path, unregisterArguments, false);

@@ -9,6 +9,7 @@
 #include "platform/FullPath.h"
 #include "platform/HeldFile.h"
 #include "platform/HeldFolder.h"
+#include "platform/PassingHold.h"
 #include "platform/PathPresence.h"
 #include "platform/Resources.h"
 #include "platform/WindowsFolder.h"
@@ -97,11 +98,7 @@ bool LeadsThroughLink(const std::wstring& path) {
 
 // Deletes the file now, or at the restart when something has it in use.
 void Delete(const std::wstring& path, PendingDeletions& pending) {
-    for (const auto& outcome : DeleteMarkedFiles({FileEntry{path, true, false}})) {
-        if (!outcome.deleted) {
-            pending.AddFile(outcome.path);
-        }
-    }
+    DeleteMarkedFiles({FileEntry{path, true, false}}, pending);
 }
 
 // What a stopped write left beside a file: its new copy, never put in place.
@@ -199,8 +196,9 @@ bool PutBack(const RememberedFile& file) {
         return false;
     }
     MakeMissingFolders(fs::path(Vexo::Platform::FullPath(file.path)).parent_path());
-    if (Vexo::Platform::WriteWholeFile(file.path, *file.bytes).outcome !=
-        Vexo::Platform::WriteOutcome::Written) {
+    if (Vexo::Platform::WriteWholeFile(file.path, *file.bytes,
+                                       Vexo::Platform::passingHoldMilliseconds)
+            .outcome != Vexo::Platform::WriteOutcome::Written) {
         return false;
     }
     logInfo("Restored: %s\n", toNarrow(file.path).c_str());
@@ -220,7 +218,7 @@ bool RegisterAgain(const RememberedFile& file) {
     if (!MayBeLoaded(path)) {
         return false;
     }
-    const auto held = Vexo::Platform::HeldFile::Hold(path);
+    const auto held = Vexo::Platform::HeldFile::Hold(path, Vexo::Platform::passingHoldMilliseconds);
     const auto folder = Vexo::Platform::HeldFolder::Hold(Vexo::Platform::ParentFolder(path));
     if (!held || !folder || (file.digest && held->Digest() != file.digest)) {
         return false;

@@ -13,6 +13,9 @@
 #include "sdk/Registrations.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
+#include <vector>
 
 namespace {
 
@@ -45,7 +48,8 @@ void KeepWhatIsNotOursToDelete(FileList& fileList) {
     }
 }
 
-// Deleted now, or left to the restart because something has it in use.
+// Deleted now, renamed aside for the restart, or left where it is because
+// someone holds it.
 bool Emptied(const FileEntry& entry) {
     return entry.deleted || (entry.marked && Vexo::Platform::IsPresent(entry.path));
 }
@@ -64,22 +68,44 @@ bool EmptiedSharedParent(const FileList& outcome) {
     });
 }
 
-// Files in use, and then their folder, go at the next restart.
+// What stays in the folder only waits: copies renamed aside for the restart
+// (this run's or an earlier one's) and files this run left in use. Keeping
+// the folder for them is no failure.
+bool HoldsOnlyWhatWaits(const std::wstring& folder, const FileList& outcome) {
+    std::vector<std::wstring> leftInUse;
+    for (const auto& entry : outcome) {
+        if (entry.marked && !entry.deleted) {
+            leftInUse.push_back(entry.path);
+        }
+    }
+    std::error_code error;
+    std::filesystem::directory_iterator entries(Vexo::Platform::FullPath(folder), error);
+    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+        const std::wstring path = entries->path().wstring();
+        if (!IsAsideCopy(path) && !Vexo::Platform::AnySameFileOnDisc(leftInUse, path)) {
+            return false;
+        }
+    }
+    return !error;
+}
+
+// Files in use are renamed aside and go at the next restart, and then their
+// folder.
 void CleanUp(const FileList& fileList, PendingDeletions& pending) {
     FileList sdkFiles = SdkFiles(fileList);
     KeepWhatIsNotOursToDelete(sdkFiles);
-    const FileList outcome = DeleteMarkedFiles(sdkFiles);
-    for (const auto& entry : outcome) {
-        if (entry.marked && !entry.deleted) {
-            pending.AddFile(entry.path);
-        }
-    }
+    const FileList outcome = DeleteMarkedFiles(sdkFiles, pending);
     if (!EmptiedSharedParent(outcome)) {
         return;
     }
     RemoveParentFolder(outcome).onError([&outcome, &pending](const Vexo::Error& error) {
-        logError("%s\n", error.message.c_str());
-        if (const auto folder = SharedParentFolder(outcome)) {
+        const auto folder = SharedParentFolder(outcome);
+        if (folder && HoldsOnlyWhatWaits(*folder, outcome)) {
+            logWarning("%s\n", error.message.c_str());
+        } else {
+            logError("%s\n", error.message.c_str());
+        }
+        if (folder) {
             pending.AddFolder(*folder);
         }
     });

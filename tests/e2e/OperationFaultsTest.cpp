@@ -13,6 +13,7 @@
 #include "platform/UniqueHandle.h"
 #include "platform/Wow64Path.h"
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -124,7 +125,14 @@ LoadedDll Load(const std::wstring& path) {
     return LoadedDll(LoadLibraryW(path.c_str()), FreeLibrary);
 }
 
-// The copies of the SDK DLLs that a run renamed aside in `folder`.
+// The 32-bit DLL as a 32-bit program has it loaded: mapped as the image it
+// is, which Windows will not let anyone delete, only rename.
+LoadedDll MapImage(const std::wstring& path) {
+    return LoadedDll(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE),
+                     FreeLibrary);
+}
+
+// The copies of the SDK DLLs that a run renamed aside in `folder`, by name.
 std::vector<std::wstring> AsideCopiesIn(const std::wstring& folder) {
     std::vector<std::wstring> copies;
     for (const auto& entry : fs::directory_iterator(folder)) {
@@ -132,6 +140,7 @@ std::vector<std::wstring> AsideCopiesIn(const std::wstring& folder) {
             copies.push_back(entry.path().wstring());
         }
     }
+    std::sort(copies.begin(), copies.end()); // the 64-bit DLL's first
     return copies;
 }
 
@@ -607,28 +616,30 @@ TEST_F(Operations, DllInUseNeverMovesTheInstallOutOfTheVersionFolder) {
     const std::wstring x86 = Join(versionFolder, x86Name);
     LoadedDll user = Load(busy);
     ASSERT_TRUE(user);
-    const std::string uninstallOfBusy =
-        uninstallStart + Infos("Unregistered: ", {x86, busy}) + Infos("Deleted: ", {x86}) +
-        Error("Delete: Failed: " + Narrow(busy)) +
-        Error("RemoveParentFolder(): Unable to remove folder " + Narrow(versionFolder)) +
-        uninstallEnd;
+    const std::string reinstall =
+        installStart + ReusedVersionFolder(base) + Written(busy, "RIMKIT_PAYLOAD_X64") +
+        Written(x86, "RIMKIT_PAYLOAD_X86") + Infos("Registered: ", {busy, x86}) + installEnd;
 
-    // The copy in use is this version's: it is registered again where it is.
-    for (int reinstall = 0; reinstall < 2; ++reinstall) {
-        EXPECT_EQ(Run(L"--install"),
-                  versionLines + uninstallOfBusy + installStart + ReusedVersionFolder(base) +
-                      Warning("Could not write: " + Narrow(busy) + " unable to extract file.") +
-                      Info("Adding " + Narrow(busy) +
-                           " to the register list so that something will be registered.") +
-                      Written(x86, "RIMKIT_PAYLOAD_X86") + Infos("Registered: ", {busy, x86}) +
-                      installEnd + prompt);
-        ExpectInstalledIn(versionFolder);
-    }
+    // The copy in use goes aside for the restart and a new one takes its
+    // name; the next install finds the folder holding its own copy only.
+    const std::string first = Run(L"--install");
+    const std::vector<std::wstring> aside = AsideCopiesIn(versionFolder);
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(first, versionLines + uninstallStart + Infos("Unregistered: ", {x86, busy}) +
+                         Infos("Deleted: ", {x86}) + Warning("Delete: Failed: " + Narrow(busy)) +
+                         FolderKept(versionFolder) + uninstallEnd + reinstall +
+                         Scheduled(aside[0]) + prompt);
+    ExpectInstalledIn(versionFolder);
+    EXPECT_EQ(Run(L"--install"), versionLines +
+                                     UninstallOfBoth(versionFolder, FolderKept(versionFolder)) +
+                                     reinstall + prompt);
+    ExpectInstalledIn(versionFolder);
 
-    // Uninstalled, it goes at the next restart, renamed aside; an install
-    // before then still goes into the version folder.
-    EXPECT_EQ(Run(L"--uninstall"),
-              versionLines + uninstallOfBusy + Scheduled(busy) + Scheduled(versionFolder) + prompt);
+    // Uninstalled, the folder goes at the next restart, after the copy; an
+    // install before then still goes into the version folder.
+    EXPECT_EQ(Run(L"--uninstall"), versionLines +
+                                       UninstallOfBoth(versionFolder, FolderKept(versionFolder)) +
+                                       Scheduled(versionFolder) + prompt);
     EXPECT_EQ(Run(L"--install"), versionLines + UninstallOfNothing() +
                                      InstallOfBoth(ReusedVersionFolder(base), versionFolder) +
                                      prompt);
@@ -640,48 +651,70 @@ TEST_F(Operations, DllInUseNeverMovesTheInstallOutOfTheVersionFolder) {
     EXPECT_EQ(std::distance(fs::directory_iterator(versionFolder), fs::directory_iterator()), 2);
     EXPECT_TRUE(DllsIn(base).empty());
 
-    // Every DLL of the folder in use: the folder goes at the restart too, after them.
+    // The 64-bit DLL in use, and the 32-bit one held by a program that lets
+    // nobody delete or rename it: that one stays where it is, with its
+    // folder, and is never left to the restart under its own name, which the
+    // next install writes and registers again.
     LoadedDll lastUser = Load(busy);
     auto reader = HoldOpen(x86);
-    EXPECT_EQ(
-        Run(L"-u"),
-        versionLines + uninstallStart + Infos("Unregistered: ", {x86, busy}) +
-            Error("Delete: Failed: " + Narrow(x86)) + Error("Delete: Failed: " + Narrow(busy)) +
-            Error("RemoveParentFolder(): Unable to remove folder " + Narrow(versionFolder)) +
-            uninstallEnd + Scheduled(x86) + Scheduled(busy) + Scheduled(versionFolder) + prompt);
+    const std::string held = Run(L"-u");
+    const std::vector<std::wstring> lastAside = AsideCopiesIn(versionFolder);
+    ASSERT_EQ(lastAside.size(), 1u);
+    EXPECT_EQ(held, versionLines + uninstallStart + Infos("Unregistered: ", {x86, busy}) +
+                        Warning("Not deleted, in use: " + Narrow(x86) + " (Windows error 32)") +
+                        Warning("Delete: Failed: " + Narrow(busy)) + FolderKept(versionFolder) +
+                        uninstallEnd + Scheduled(lastAside[0]) + prompt);
+    EXPECT_EQ(testsupport::DeletionsAtRestart(), lastAside);
     lastUser.reset();
     reader = {};
     Restart();
-    EXPECT_FALSE(testsupport::PathExists(versionFolder));
+    EXPECT_EQ(DllsIn(versionFolder), std::vector<std::wstring>{x86Name});
+    EXPECT_TRUE(AsideCopiesIn(versionFolder).empty());
     ExpectNothingRegistered();
+    EXPECT_EQ(Run(L"--install"), versionLines + UninstallOfNothing() +
+                                     InstallOfBoth(ReusedVersionFolder(base), versionFolder) +
+                                     prompt);
+    ExpectInstalledIn(versionFolder);
 }
 
-// Another build of the same version, with other bytes, over one that a
-// program has loaded: the loaded copy goes aside for the restart, and the
-// new one takes its place in the version folder.
+// Another build of the same version, with other bytes, over DLLs that
+// programs have loaded: the loaded copies go aside for the restart, and the
+// new ones take their place in the version folder. Neither this install nor
+// the next one before the restart reports an error.
 TEST_F(Operations, UpgradeOverADllInUseCompletesInTheVersionFolder) {
     const ToolSandbox otherBuild(L"C:\\Ops\\Other build", "RIMKIT_MANAGER_OTHER_X64_EXE");
     Run(L"--install");
     const std::wstring busy = Join(versionFolder, x64Name);
     const std::wstring x86 = Join(versionFolder, x86Name);
     LoadedDll user = Load(busy);
-    ASSERT_TRUE(user);
+    LoadedDll user32 = MapImage(x86);
+    ASSERT_TRUE(user && user32);
 
     const std::wstring typed = L"C:\\Ops\\Rimkit Manager";
     const RunResult upgrade = otherBuild.Run(L"--install --path \"" + typed + L"\"");
     const std::vector<std::wstring> aside = AsideCopiesIn(versionFolder);
-    ASSERT_EQ(aside.size(), 1u);
+    ASSERT_EQ(aside.size(), 2u);
     EXPECT_EQ(upgrade.exitCode, succeeded);
-    EXPECT_EQ(upgrade.output,
-              versionLines + uninstallStart + Infos("Unregistered: ", {x86, busy}) +
-                  Infos("Deleted: ", {x86}) + Error("Delete: Failed: " + Narrow(busy)) +
-                  Error("RemoveParentFolder(): Unable to remove folder " + Narrow(versionFolder)) +
-                  uninstallEnd + installStart + ReusedVersionFolder(typed) +
-                  Written(busy, "RIMKIT_OTHER_X64") + Written(x86, "RIMKIT_PAYLOAD_X86") +
-                  Infos("Registered: ", {busy, x86}) + installEnd + Scheduled(aside[0]) + prompt);
+    EXPECT_EQ(upgrade.output, versionLines + uninstallStart + Infos("Unregistered: ", {x86, busy}) +
+                                  Warning("Delete: Failed: " + Narrow(x86)) +
+                                  Warning("Delete: Failed: " + Narrow(busy)) +
+                                  FolderKept(versionFolder) + uninstallEnd + installStart +
+                                  ReusedVersionFolder(typed) + Written(busy, "RIMKIT_OTHER_X64") +
+                                  Written(x86, "RIMKIT_PAYLOAD_X86") +
+                                  Infos("Registered: ", {busy, x86}) + installEnd +
+                                  Scheduled(aside[1]) + Scheduled(aside[0]) + prompt);
     ExpectInstalledIn(versionFolder, "RIMKIT_OTHER_X64");
 
+    const RunResult again = tool.Run(L"--install");
+    EXPECT_EQ(again.exitCode, succeeded);
+    EXPECT_EQ(again.output, versionLines +
+                                UninstallOfBoth(versionFolder, FolderKept(versionFolder)) +
+                                InstallOfBoth(ReusedVersionFolder(base), versionFolder) + prompt);
+    ExpectInstalledIn(versionFolder);
+    EXPECT_EQ(testsupport::DeletionsAtRestart(), (std::vector<std::wstring>{aside[1], aside[0]}));
+
     user.reset();
+    user32.reset();
     Restart();
     EXPECT_EQ(DllsIn(versionFolder), (std::vector<std::wstring>{x64Name, x86Name}));
     EXPECT_TRUE(AsideCopiesIn(versionFolder).empty());
@@ -690,17 +723,55 @@ TEST_F(Operations, UpgradeOverADllInUseCompletesInTheVersionFolder) {
                                      prompt);
 }
 
+// A virus scanner that has the old 64-bit DLL open for a moment, sharing
+// reading only, as the run comes to delete it, or an old DLL marked
+// read-only: it is deleted all the same, and nothing waits for the restart.
+TEST_F(Operations, OldDllHeldForAMomentOrReadOnlyIsDeletedAndNothingWaitsForTheRestart) {
+    const std::wstring old = L"C:\\Ops\\Old\\9_1_1";
+    const std::wstring oldX64 = Join(old, x64Name);
+    const std::string upgrade = InstallOfBoth(NewVersionFolder(base, base), versionFolder);
+    for (const bool scanner : {true, false}) {
+        for (const auto& [arguments, after] :
+             {std::pair(L"--install", upgrade), std::pair(L"--uninstall", std::string())}) {
+            SCOPED_TRACE(Narrow(arguments) + (scanner ? ", scanner" : ", read-only"));
+            RemoveRegistrations();
+            testsupport::RemoveTree(versionFolder);
+            ToolSandbox(L"C:\\Ops\\Old").Run(L"--install");
+            SetFileAttributesW(oldX64.c_str(),
+                               scanner ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_READONLY);
+            auto holder = scanner ? HoldOpen(oldX64) : Vexo::Platform::UniqueHandle();
+            // Let go two seconds after the run unregistered it, as it comes to delete it.
+            const RunResult run = tool.Run(
+                arguments, L"", [&](void* process, const testsupport::OutputSoFar& output) {
+                    while (holder.valid() &&
+                           !output.Contains(Info("Unregistered: " + Narrow(oldX64))) &&
+                           WaitForSingleObject(process, 10) == WAIT_TIMEOUT) {
+                    }
+                    Sleep(holder.valid() ? 2000 : 0);
+                    holder.reset();
+                });
+            EXPECT_EQ(run.exitCode, succeeded);
+            EXPECT_EQ(run.output, versionLines + UninstallOfBoth(old) + after + prompt);
+            EXPECT_FALSE(testsupport::PathExists(old));
+            EXPECT_TRUE(testsupport::DeletionsAtRestart().empty());
+        }
+    }
+}
+
 TEST_F(Operations, RestartNeverTakesAFileThatALaterInstallRegistered) {
     fs::create_directories(versionFolder + L"\\busy"); // installs go to the base folder
     Run(L"--install");
     const std::wstring busy = Join(base, x64Name);
     LoadedDll user = Load(busy);
     ASSERT_TRUE(user);
-    EXPECT_NE(Run(L"--install --path C:\\Ops\\Data\\Other").find(Scheduled(busy)),
-              std::string::npos);
+    const std::string moved = Run(L"--install --path C:\\Ops\\Data\\Other");
+    const std::vector<std::wstring> aside = AsideCopiesIn(base);
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_NE(moved.find(Scheduled(aside[0])), std::string::npos);
     EXPECT_EQ(Run(L"--install"), versionLines + UninstallOfBoth(L"C:\\Ops\\Data\\Other\\9_1_1") +
                                      InstallOfBoth(FolderLinesDefaultingToBase(base), base) +
                                      prompt);
+    EXPECT_EQ(testsupport::DeletionsAtRestart(), aside);
     user.reset();
     Restart();
     ExpectInstalledIn(base);

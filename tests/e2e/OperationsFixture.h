@@ -61,6 +61,11 @@ inline std::string Infos(const std::string& what, std::initializer_list<std::wst
 inline std::string Scheduled(const std::wstring& path) {
     return Warning("Scheduled for deletion at the next restart: " + Narrow(path));
 }
+// The folder stays for the copies in it that wait for the restart, or for a
+// file someone holds: no failure.
+inline std::string FolderKept(const std::wstring& folder) {
+    return Warning("RemoveParentFolder(): Unable to remove folder " + Narrow(folder));
+}
 inline std::string NotDeletedRegistered(const std::wstring& path) {
     return Warning("Not deleted, still registered: " + Narrow(path));
 }
@@ -182,13 +187,6 @@ inline std::string UnusableRecordWarning() {
                    Narrow(RecordPath()));
 }
 
-// Deletions left for the next restart by an earlier test must not reach
-// into a later one.
-inline void ForgetDeletionsAtRestart() {
-    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
-                       L"PendingFileRenameOperations");
-}
-
 inline void Restart() {
     testsupport::RunProgram(L"C:\\windows\\system32\\wineboot.exe", L"-r");
 }
@@ -243,7 +241,7 @@ class Operations : public ::testing::Test {
 protected:
     void SetUp() override {
         RemoveRegistrations();
-        ForgetDeletionsAtRestart();
+        testsupport::ForgetDeletionsAtRestart();
         testsupport::RemoveTree(L"C:\\Ops\\Data");
         testsupport::RemoveTree(VexoFolder());
     }

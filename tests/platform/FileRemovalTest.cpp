@@ -1,7 +1,12 @@
 #include "platform/FileRemoval.h"
 
 #include "LogCapture.h"
+#include "core/Text.h"
+#include "platform/DelayedDeletion.h"
+#include "platform/FreshFile.h"
 #include "platform/FullPath.h"
+#include "platform/PassingHold.h"
+#include "platform/ReadOnlyAttribute.h"
 #include "platform/UniqueHandle.h"
 #include "sdk/FileDeletion.h"
 #include "support/Environment.h"
@@ -12,6 +17,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
+#include <type_traits>
 
 using namespace testsupport;
 using Vexo::Platform::UniqueHandle;
@@ -31,6 +38,14 @@ FileList Marked(std::vector<std::wstring> paths) {
     return list;
 }
 
+using LoadedDll = std::unique_ptr<std::remove_pointer_t<HMODULE>, decltype(&FreeLibrary)>;
+
+// A copy of the 64-bit stand-in DLL at `path`, loaded as a program loads it.
+LoadedDll LoadCopy(const std::wstring& path) {
+    CopyFileW(BuildPath("RIMKIT_STANDIN_X64").c_str(), path.c_str(), FALSE);
+    return LoadedDll(LoadLibraryW(path.c_str()), FreeLibrary);
+}
+
 std::string ErrorOf(const Expected<bool>& result) {
     if (!result.hasError()) {
         return "(no error)";
@@ -42,6 +57,7 @@ std::string ErrorOf(const Expected<bool>& result) {
 class FileRemovalTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        ForgetDeletionsAtRestart();
         RemoveTree(base);
         std::filesystem::create_directories(base);
     }
@@ -91,8 +107,9 @@ TEST_F(FileRemovalTest, DeletesMarkedFilesThenRemovesOnlyTheirEmptyFolder) {
     WriteFileBytes(pair + L"\\b.dll", "b");
     const FileList files = Marked({pair + L"\\a.dll", pair + L"/b.dll"});
 
+    PendingDeletions pending;
     const LogCapture log;
-    DeleteMarkedFiles(files);
+    DeleteMarkedFiles(files, pending);
     EXPECT_EQ(log.lines(), (std::vector<LogLine>{
                                {Vexo::Log::Info, "Deleted: C:\\rimkit removal\\pair\\a.dll\n"},
                                {Vexo::Log::Info, "Deleted: C:\\rimkit removal\\pair/b.dll\n"}}));
@@ -115,6 +132,9 @@ TEST_F(FileRemovalTest, KeepsAFolderThatIsNotEmptyOrNotThere) {
               unable + "C:\\rimkit removal\\gone");
 }
 
+// What each marked file comes to, and its line: a DLL in use goes aside for
+// the restart, a copy aside already stays for it, and a file that someone
+// holds the whole time stays where it is, never left to the restart.
 TEST_F(FileRemovalTest, ReportsEachMarkedFileAndLeavesTheRest) {
     const std::wstring locked = base + L"\\locked.dll";
     for (const auto* name :
@@ -129,6 +149,7 @@ TEST_F(FileRemovalTest, ReportsEachMarkedFileAndLeavesTheRest) {
                              base + L"\\fromRegistry.dll" + L'\0', base + L"\\missing.dll"});
     files[2].marked = false;
 
+    PendingDeletions pending;
     const LogCapture log;
     const FileList result = DeleteFiles(files);
     ASSERT_EQ(result.size(), files.size());
@@ -139,21 +160,89 @@ TEST_F(FileRemovalTest, ReportsEachMarkedFileAndLeavesTheRest) {
 
     WriteFileBytes(base + L"\\other.dll", "x");
     WriteFileBytes(base + L"\\fromRegistry.dll", "x");
-    DeleteMarkedFiles(files);
+    const std::wstring readOnly = base + L"\\readOnly.dll";
+    const std::wstring loaded = base + L"\\vexo_steering_wheel_x64.dll";
+    const std::wstring copy = base + L"\\vexo_steering_wheel_x86.dll.7-8-0.old";
+    WriteFileBytes(readOnly, "r");
+    SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+    LoadedDll users[] = {LoadCopy(loaded), LoadCopy(copy)};
+    for (const auto* path : {&readOnly, &loaded, &copy}) {
+        files.push_back({*path, true, false});
+    }
+    const FileList outcome = DeleteMarkedFiles(files, pending);
+    const auto warning = [](const std::string& text) { return LogLine(Vexo::Log::Warning, text); };
     EXPECT_EQ(log.lines(),
               (std::vector<LogLine>{
-                  {Vexo::Log::Error, "Delete: Failed: C:\\rimkit removal\\locked.dll\n"},
+                  warning("Not deleted, in use: " + toNarrow(locked) + " (Windows error 32)\n"),
                   {Vexo::Log::Info, "Deleted: C:\\rimkit removal\\other.dll\n"},
                   {Vexo::Log::Info, "Deleted: C:\\rimkit removal\\fromRegistry.dll\n"},
-                  {Vexo::Log::Error, "Delete: Failed: C:\\rimkit removal\\missing.dll\n"}}));
-    EXPECT_TRUE(PathExists(locked));
-    EXPECT_TRUE(PathExists(base + L"\\kept.dll"));
-    EXPECT_FALSE(PathExists(base + L"\\fromRegistry.dll"));
+                  {Vexo::Log::Error, "Delete: Failed: C:\\rimkit removal\\missing.dll\n"},
+                  {Vexo::Log::Info, "Deleted: " + toNarrow(readOnly) + "\n"},
+                  warning("Delete: Failed: " + toNarrow(loaded) + "\n"),
+                  warning("Delete: Failed: " + toNarrow(copy) + "\n")}));
+    std::vector<bool> gone;
+    for (const auto& entry : outcome) {
+        gone.push_back(entry.deleted);
+    }
+    EXPECT_EQ(gone, (std::vector<bool>{false, true, false, true, false, true, true, false}));
 
-    DeleteMarkedFiles({});
-    DeleteMarkedFiles({{base + L"\\kept.dll", false, false}});
-    EXPECT_EQ(log.lines().size(), 4u);
-    EXPECT_TRUE(PathExists(base + L"\\kept.dll"));
+    // Once its program has ended, the 64-bit copy goes now; the restart takes
+    // the other one, read-only or not, and never the file someone holds
+    // under its own name.
+    users[0].reset();
+    SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_READONLY);
+    pending.AddFile(locked);
+    pending.ScheduleForRestart();
+    ASSERT_EQ(log.lines().size(), 10u);
+    const LogLine& deleted = log.lines()[7]; // "Deleted: <copy>\n"
+    const std::wstring aside = toWide(deleted.second.substr(9, deleted.second.size() - 10));
+    EXPECT_EQ(deleted, LogLine(Vexo::Log::Info, "Deleted: " + toNarrow(aside) + "\n"));
+    EXPECT_TRUE(Vexo::Platform::IsFreshName(std::filesystem::path(aside).filename().wstring(),
+                                            L"vexo_steering_wheel_x64.dll", L"old"));
+    EXPECT_FALSE(PathExists(aside));
+    EXPECT_EQ(std::vector<LogLine>(log.lines().begin() + 8, log.lines().end()),
+              (std::vector<LogLine>{
+                  warning("Scheduled for deletion at the next restart: " + toNarrow(copy) + "\n"),
+                  warning("Not deleted, in use: " + toNarrow(locked) + " (Windows error 32)\n")}));
+    EXPECT_EQ(DeletionsAtRestart(), std::vector<std::wstring>{copy});
+    users[1].reset();
+    RunProgram(L"C:\\windows\\system32\\wineboot.exe", L"-r");
+    EXPECT_FALSE(PathExists(copy));
+    EXPECT_TRUE(PathExists(locked));
+}
+
+// The read-only attribute goes only from a file with one name: a second name
+// shares it, and that file is someone else's to change.
+TEST_F(FileRemovalTest, ReadOnlyIsTakenOffOnlyAFileWithOneName) {
+    const std::wstring single = base + L"\\single.dll";
+    const std::wstring other = base + L"\\other name.txt";
+    WriteFileBytes(single, "s");
+    WriteFileBytes(other, "o");
+    ASSERT_TRUE(CreateHardLinkW((base + L"\\linked.dll").c_str(), other.c_str(), nullptr));
+    for (const auto* path : {&single, &other}) {
+        SetFileAttributesW(path->c_str(), FILE_ATTRIBUTE_READONLY);
+        Vexo::Platform::ClearReadOnly(path == &single ? single : base + L"\\linked.dll");
+    }
+    EXPECT_EQ(GetFileAttributesW(single.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+    EXPECT_NE(GetFileAttributesW(other.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+    SetFileAttributesW(other.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// An aside name that is taken (someone else's file, or a copy of the same
+// moment) is passed over for the next; the name holds the moment, so it is
+// tried until the file there and the rename fall into one.
+TEST_F(FileRemovalTest, RenamedAsideUnderTheNextFreshNameWhenOneIsTaken) {
+    const std::wstring dll = base + L"\\sdk.dll";
+    bool passedOver = false;
+    for (int round = 0; round < 50 && !passedOver; ++round) {
+        WriteFileBytes(dll, "old");
+        WriteFileBytes(Vexo::Platform::FreshName(dll, 0, L"old"), "someone else's");
+        const auto aside = Vexo::Platform::MoveAside(dll, Vexo::Platform::tryOnce);
+        ASSERT_TRUE(aside.hasValue()) << aside.error().code;
+        EXPECT_EQ(ReadFileBytes(aside.value()), "old");
+        passedOver = aside.value() == Vexo::Platform::FreshName(dll, 1, L"old");
+    }
+    EXPECT_TRUE(passedOver);
 }
 
 bool IsLinkTo(const std::wstring& link, const std::wstring& targetFile) {

@@ -1,16 +1,30 @@
 #include "platform/HeldFile.h"
 
+#include "platform/DelayedDeletion.h"
+#include "platform/FileReader.h"
 #include "platform/FileWriter.h"
 #include "platform/HeldFolder.h"
+#include "platform/PassingHold.h"
+#include "platform/UniqueHandle.h"
 #include "support/Environment.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <thread>
+#include <vector>
 
 using namespace testsupport;
+using Vexo::Platform::passingHoldMilliseconds;
+using Vexo::Platform::tryOnce;
 
 namespace {
 
@@ -23,15 +37,15 @@ TEST(HeldFile, LocksOutWritersAndDeletersButNotTheLoader) {
     const std::wstring dll = folder + L"\\held.dll";
     const std::string bytes = ReadFileBytes(BuildPath("RIMKIT_STANDIN_X64"));
     const std::vector<std::uint8_t> content(bytes.begin(), bytes.end());
-    ASSERT_EQ(Vexo::Platform::WriteWholeFile(dll, content).outcome,
+    ASSERT_EQ(Vexo::Platform::WriteWholeFile(dll, content, tryOnce).outcome,
               Vexo::Platform::WriteOutcome::Written);
 
     {
-        const auto held = Vexo::Platform::HeldFile::Hold(dll);
+        const auto held = Vexo::Platform::HeldFile::Hold(dll, tryOnce);
         ASSERT_TRUE(held);
         EXPECT_TRUE(held->Contains(content));
         EXPECT_FALSE(held->Contains({content.begin(), content.end() - 1}));
-        EXPECT_EQ(Vexo::Platform::WriteWholeFile(dll, {1, 2, 3}).outcome,
+        EXPECT_EQ(Vexo::Platform::WriteWholeFile(dll, {1, 2, 3}, tryOnce).outcome,
                   Vexo::Platform::WriteOutcome::NotOpened);
         EXPECT_FALSE(DeleteFileW(dll.c_str()));
         EXPECT_FALSE(MoveFileW(dll.c_str(), (dll + L".moved").c_str()));
@@ -54,7 +68,7 @@ TEST(HeldFolder, LocksOutRenamingAndDeletingButNotItsFiles) {
     {
         const auto held = Vexo::Platform::HeldFolder::Hold(inner);
         ASSERT_TRUE(held);
-        EXPECT_EQ(Vexo::Platform::WriteWholeFile(file, {1, 2, 3}).outcome,
+        EXPECT_EQ(Vexo::Platform::WriteWholeFile(file, {1, 2, 3}, tryOnce).outcome,
                   Vexo::Platform::WriteOutcome::Written);
         EXPECT_FALSE(Vexo::Platform::HeldFolder::Hold(file));
         EXPECT_TRUE(DeleteFileW(file.c_str()));
@@ -81,13 +95,84 @@ TEST(FileWriter, ReplacesAPlainFileOrAHardLinkAndNeverWritesThrough) {
         } else {
             WriteFileBytes(target, "an older copy, longer than the new one");
         }
-        EXPECT_EQ(Vexo::Platform::WriteWholeFile(target, {'n', 'e', 'w'}).outcome,
+        EXPECT_EQ(Vexo::Platform::WriteWholeFile(target, {'n', 'e', 'w'}, tryOnce).outcome,
                   Vexo::Platform::WriteOutcome::Written);
         EXPECT_EQ(ReadFileBytes(target), "new");
         EXPECT_EQ(ReadFileBytes(other), "another file's");
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(place),
                                 std::filesystem::directory_iterator()),
                   2); // no new file left beside it
+    }
+}
+
+// A scanner's hold is waited out, for three seconds in all; any other
+// error, and success, end the waiting at once.
+TEST(PassingHold, IsWaitedOutForThreeSecondsAndNothingElseIs) {
+    using Clock = std::chrono::steady_clock;
+    constexpr std::uint32_t sharing = ERROR_SHARING_VIOLATION;
+    constexpr std::uint32_t denied = ERROR_ACCESS_DENIED;
+    constexpr std::uint32_t locked = ERROR_LOCK_VIOLATION;
+    constexpr std::uint32_t missing = ERROR_FILE_NOT_FOUND;
+    const struct {
+        const char* name;
+        std::vector<std::uint32_t> results; // of each try; the last one repeats
+        std::uint32_t last;
+        long long atLeast, below; // milliseconds in all
+    } cases[] = {
+        {"held all along", {sharing}, sharing, 3000, 4000},
+        {"sharing violation twice", {sharing, sharing, 0}, 0, 0, 1000},
+        {"access denied twice", {denied, denied, 0}, 0, 0, 1000},
+        {"lock violation twice", {locked, locked, 0}, 0, 0, 1000},
+        {"another error", {missing}, missing, 0, 100},
+        {"free", {0}, 0, 0, 100},
+    };
+    for (const auto& test : cases) {
+        std::size_t tries = 0;
+        const auto start = Clock::now();
+        const std::uint32_t last = Vexo::Platform::RetryWhileHeld(
+            [&] {
+                // A retry that never stops ends here, and fails below.
+                if (Clock::now() - start > std::chrono::seconds(6)) {
+                    return std::uint32_t{0};
+                }
+                return test.results[std::min(tries++, test.results.size() - 1)];
+            },
+            passingHoldMilliseconds);
+        const auto took =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        EXPECT_EQ(last, test.last) << test.name;
+        EXPECT_GE(took, test.atLeast) << test.name;
+        EXPECT_LT(took, test.below) << test.name;
+    }
+}
+
+// Reading, holding, replacing and renaming aside wait out a program that has
+// the file open for a moment without sharing it, when their caller asks.
+TEST(PassingHold, EachFileOperationWaitsItOutWhenAsked) {
+    std::filesystem::create_directories(folder);
+    const std::wstring file = folder + L"\\passing.dll";
+    const std::function<bool(unsigned long retry)> operations[] = {
+        [&](unsigned long retry) { return Vexo::Platform::ReadWholeFile(file, retry).has_value(); },
+        [&](unsigned long retry) {
+            return Vexo::Platform::HeldFile::Hold(file, retry).has_value();
+        },
+        [&](unsigned long retry) {
+            return Vexo::Platform::WriteWholeFile(file, {'n'}, retry).windowsError == 0;
+        },
+        [&](unsigned long retry) { return Vexo::Platform::MoveAside(file, retry).hasValue(); },
+    };
+    for (std::size_t index = 0; index < std::size(operations); ++index) {
+        for (const unsigned long retry : {tryOnce, passingHoldMilliseconds}) {
+            WriteFileBytes(file, "old");
+            auto scanner = std::make_shared<Vexo::Platform::UniqueHandle>(
+                CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            std::thread release([scanner] {
+                Sleep(700);
+                scanner->reset();
+            });
+            EXPECT_EQ(operations[index](retry), retry != tryOnce) << index;
+            release.join();
+        }
     }
 }
 

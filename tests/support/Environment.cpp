@@ -14,6 +14,9 @@ namespace testsupport {
 
 namespace {
 
+const wchar_t sessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
+const wchar_t pendingRenames[] = L"PendingFileRenameOperations";
+
 REGSAM ViewFlag(RegistryView view) {
     return view == RegistryView::Bits32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 }
@@ -110,6 +113,30 @@ void DeleteRegistryTree(RegistryView view, const std::wstring& key) {
     RegDeleteTreeW(parent, leaf.c_str());
     RegDeleteKeyExW(parent, leaf.c_str(), ViewFlag(view), 0);
     RegCloseKey(parent);
+}
+
+std::vector<std::wstring> DeletionsAtRestart() {
+    std::wstring value(32768, L'\0');
+    auto size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, sessionManager, pendingRenames, RRF_RT_REG_MULTI_SZ,
+                     nullptr, value.data(), &size) != ERROR_SUCCESS) {
+        return {};
+    }
+    // Pairs of a path in the system's form (\??\C:\...) and its new name, empty
+    // for a deletion.
+    std::vector<std::wstring> deleted;
+    std::wistringstream names(value.substr(0, size / sizeof(wchar_t)));
+    for (std::wstring name, target;
+         std::getline(names, name, L'\0') && std::getline(names, target, L'\0') && !name.empty();) {
+        if (target.empty()) {
+            deleted.push_back(name.substr(4));
+        }
+    }
+    return deleted;
+}
+
+void ForgetDeletionsAtRestart() {
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, sessionManager, pendingRenames);
 }
 
 bool KeyExists(RegistryView view, const std::wstring& key) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -24,6 +25,13 @@ void SetDefaultValue(RegistryView view, const std::wstring& key, std::uint32_t t
 void SetDefaultString(RegistryView view, const std::wstring& key, const std::wstring& text);
 void DeleteRegistryTree(RegistryView view, const std::wstring& key);
 bool KeyExists(RegistryView view, const std::wstring& key);
+
+// The files and folders that the next restart deletes, in the order it
+// deletes them, as full paths (PendingFileRenameOperations).
+std::vector<std::wstring> DeletionsAtRestart();
+// Deletions left for the next restart by an earlier test must not reach
+// into a later one.
+void ForgetDeletionsAtRestart();
 
 // The SDK class and its ServerBinary key (the path in each view is the same).
 inline const std::wstring sdkClassKey =
