@@ -5,6 +5,7 @@
 #include "platform/FullPath.h"
 #include "platform/PassingHold.h"
 #include "platform/WindowsError.h"
+#include "platform/WindowsPath.h"
 
 #include <windows.h>
 
@@ -17,8 +18,10 @@ namespace {
 // As many names as a fresh file tries.
 constexpr unsigned asideNames = 10;
 
+// In the long form: the aside name may take a path past 259 characters.
 std::uint32_t Rename(const std::wstring& from, const std::wstring& to) {
-    return ResultOfCall(MoveFileExW(from.c_str(), to.c_str(), 0) != 0);
+    return ResultOfCall(MoveFileExW(LongForm(FullPath(from)).c_str(), LongForm(to).c_str(), 0) !=
+                        0);
 }
 
 bool NameTaken(std::uint32_t windowsError) {

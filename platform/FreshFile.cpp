@@ -87,7 +87,8 @@ Expected<FreshFile> FreshFile::Create(const std::wstring& target) {
         // CREATE_NEW refuses whatever is there already, a link included, so
         // the file is this process's own. Readers share writing but not
         // deletion, so this handle may not hold the right to delete.
-        const std::wstring fresh = FreshName(path, attempt, L"new");
+        // The suffix may take a path past 259 characters.
+        const std::wstring fresh = LongForm(FreshName(path, attempt, L"new"));
         UniqueHandle file(
             CreateFileW(fresh.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));

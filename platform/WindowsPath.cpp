@@ -152,4 +152,17 @@ std::optional<std::wstring> RestBelow(const std::wstring& path, const std::wstri
     return path.substr(folder.size());
 }
 
+std::wstring LongForm(const std::wstring& fullPath) {
+    if (fullPath.rfind(L"\\\\", 0) == 0) {
+        const bool extended = fullPath.size() > 3 && (fullPath[2] == L'?' || fullPath[2] == L'.') &&
+                              IsSeparator(fullPath[3]);
+        return extended ? fullPath : L"\\\\?\\UNC\\" + fullPath.substr(2);
+    }
+    const PathParts parts = SplitPath(fullPath);
+    if (parts.rootName.size() != 2 || !parts.hasRootSeparator) {
+        return fullPath;
+    }
+    return L"\\\\?\\" + fullPath;
+}
+
 } // namespace Vexo::Platform

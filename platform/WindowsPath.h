@@ -30,4 +30,10 @@ std::wstring_view LastElement(std::wstring_view path);
 // and the rest.
 std::optional<std::wstring> RestBelow(const std::wstring& path, const std::wstring& folder);
 
+// The long form of a full path ("\\\\?\\C:\\...", "\\\\?\\UNC\\server\\..."), which the
+// system takes past 259 characters: a name the tool makes beside a file whose
+// path is just short enough would otherwise not be reachable. A path in that
+// form already, or one that is not full, is given back as it is.
+std::wstring LongForm(const std::wstring& fullPath);
+
 } // namespace Vexo::Platform

@@ -53,10 +53,15 @@ Expected<RecordedRun> RecordedRun::Begin(PendingDeletions& pending) {
         }
         logWarning("An earlier run was interrupted; undoing what it changed.\n");
         RecoveryRecord& way = earlier.value();
-        if (UndoChanges(way.changes, way.previous, pending)) {
+        PendingDeletions undone;
+        if (UndoChanges(way.changes, way.previous, undone)) {
             logInfo("Interrupted run undone.\n");
+            // The restart's deletions reach the disc before the record that
+            // led to them goes.
+            undone.ScheduleForRestart();
             place.Remove(way);
         } else {
+            pending = undone;
             record = std::move(way);
             continuesEarlierRun = true;
         }

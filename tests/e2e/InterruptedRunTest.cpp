@@ -12,6 +12,8 @@
 #include <tlhelp32.h>
 
 #include <functional>
+#include <memory>
+#include <thread>
 
 using namespace operations;
 
@@ -372,6 +374,57 @@ TEST_F(Operations, RecordHeldOpenForAMomentIsStillReplaced) {
     EXPECT_EQ(run.output, versionLines + UninstallOfNothing() +
                               InstallOfBoth(NewVersionFolder(base, base), versionFolder) + prompt);
     ExpectInstalledIn(versionFolder);
+}
+
+// An earlier run's record that another program holds without sharing is
+// read once it lets go; one held past the wait is not called damaged: the
+// run changes nothing and ends with 1618, for a deployment system to run it
+// again.
+TEST_F(Operations, RecordHeldByAnotherProgramIsWaitedForOrLeftToALaterRun) {
+    LeaveRecordOfNow();
+    const std::string record = ReadFileBytes(RecordPath());
+    for (const DWORD holding : {6000, 1500}) {
+        SCOPED_TRACE(holding);
+        auto holder = std::make_shared<UniqueHandle>(
+            CreateFileW(RecordPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(holder->valid());
+        std::thread letGo([holder, holding] {
+            Sleep(holding);
+            holder->reset();
+        });
+        const RunResult run = tool.Run(L"--install");
+        letGo.join();
+        if (holding > 3000) {
+            EXPECT_EQ(run.exitCode, tryAgainLater);
+            EXPECT_EQ(run.output, versionLines +
+                                      RecordRefused("it cannot be read now (Windows error 32)") +
+                                      prompt);
+            EXPECT_EQ(ReadFileBytes(RecordPath()), record);
+        } else {
+            EXPECT_EQ(run.exitCode, succeeded);
+            EXPECT_EQ(run.output.rfind(versionLines + undoing, 0), 0u) << run.output;
+            ExpectInstalledIn(versionFolder);
+        }
+    }
+}
+
+// A copy the stopped run renamed aside goes with its undo.
+TEST_F(Operations, UndoDeletesTheCopiesTheRunRenamedAside) {
+    const std::wstring folder = L"C:\\Ops\\Data\\Aside";
+    const std::wstring aside = Join(folder, x64Name + L".4242-99-0.old");
+    RunChanges changes;
+    changes.movedAside = {{aside, *Vexo::Platform::DigestOf(std::string("old bytes"))}};
+    changes.installFolder = folder;
+    LeaveRecordOfNow(changes);
+    fs::create_directories(folder);
+    testsupport::WriteFileBytes(aside, "old bytes");
+    const std::string install = Run(L"--install");
+    EXPECT_EQ(install.rfind(versionLines + undoing + Info("Deleted: " + Narrow(aside)) + undone +
+                                UninstallOfNothing(),
+                            0),
+              0u)
+        << install;
+    EXPECT_FALSE(testsupport::PathExists(aside));
 }
 
 // A file the interrupted run wrote that holds other bytes now is someone

@@ -12,6 +12,7 @@
 #include "platform/SecurityDescriptor.h"
 #include "platform/UniqueHandle.h"
 #include "platform/Wow64Path.h"
+#include "sdk/PreviousInstallation.h"
 
 #include <algorithm>
 #include <atomic>
@@ -957,6 +958,13 @@ TEST_F(Operations, ThirtyTwoBitRegistrationOfSystem32NamesTheFileInSysWow64) {
     EXPECT_EQ(Vexo::Platform::FileSeenBy32BitPrograms(L"C:\\windows\\system32x\\" + x86Name),
               L"C:\\windows\\system32x\\" + x86Name);
     EXPECT_FALSE(ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey));
+    // The system's file is remembered to be registered again, never saved
+    // to be written back.
+    const auto previous = RememberInstallation();
+    ASSERT_TRUE(previous.hasValue());
+    ASSERT_EQ(previous.value().files.size(), 1u);
+    EXPECT_FALSE(previous.value().files[0].bytes);
+    EXPECT_FALSE(previous.value().files[0].digest);
     fs::remove(registered);
     fs::remove(wow64);
 }
@@ -1019,9 +1027,9 @@ TEST_F(Operations, RunWithoutTheLockChangesNothing) {
         std::uint32_t exitCode;
         std::string lines;
     } cases[] = {
-        {L"--install", anotherRunBusy,
+        {L"--install", tryAgainLater,
          waiting + Error("Another run of rimkit_manager is still busy; nothing was changed.")},
-        {L"--uninstall", anotherRunBusy,
+        {L"--uninstall", tryAgainLater,
          waiting + Error("Another run of rimkit_manager is still busy; nothing was changed.")},
         {L"--install", installFailed,
          Error("The run lock Global\\Vexo.Rimkit.rimkit_manager.OneRunAtATime cannot be used "

@@ -95,7 +95,7 @@ inline const std::string& prompt = testsupport::lines::prompt;
 // Exit codes, the full 32 bits that a Windows caller sees.
 inline constexpr std::uint32_t succeeded = 0;
 inline constexpr std::uint32_t installFailed = 1603;
-inline constexpr std::uint32_t anotherRunBusy = 1618;
+inline constexpr std::uint32_t tryAgainLater = 1618;
 
 inline std::string PayloadBytes(const char* variable) {
     return ReadFileBytes(testsupport::BuildPath(variable));

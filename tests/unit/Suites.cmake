@@ -5,6 +5,7 @@ rimkit_add_suite(unit_tests
     ${CMAKE_CURRENT_LIST_DIR}/FileIdentityTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FormatTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/LoggerTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/LongFormTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/OnExitTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ProtectedFolderDescriptorTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/RecoveryRecordTest.cpp
