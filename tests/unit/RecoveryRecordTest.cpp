@@ -148,4 +148,10 @@ TEST(RecoveryRecord, PathsNoRunCouldHaveMadeAreNamed) {
                   test.named.empty() ? "(used)"
                                      : "it names a file that is not the SDK's: " + test.named);
     }
+    // Consistent as text, but not in the one form a run writes.
+    const std::string unresolved = "C:\\Ops\\New\\..\\New\\9_1_1";
+    const std::string body = "rimkit_manager recovery record 2\n" + Field("install", unresolved) +
+                             Field("written", held + unresolved + "\\vexo_steering_wheel_x64.dll");
+    EXPECT_EQ(Reason(body + "end 64:" + Vexo::Platform::Sha256Text(Digest(body)) + "\n"),
+              "it names a file that is not the SDK's: " + unresolved);
 }
