@@ -147,10 +147,11 @@ Expected<bool> FreshFile::PutInPlace(unsigned long retryMilliseconds) {
     m_renamer.reset();
     // Renaming on one volume is not a copy, which MOVEFILE_WRITE_THROUGH
     // would cover; flushing the file under its new name commits the rename
-    // with it.
-    if (!Flush()) {
-        return LastWindowsError("Unable to flush " + toNarrow(m_target));
-    }
+    // with it. The file is in place whatever this flush says (its bytes
+    // reached the disc before the rename), so a failure here does not undo
+    // the placing: a caller that noted the file keeps it noted, and a power
+    // cut can at most leave the old file there, which the note covers.
+    Flush();
     return true;
 }
 

@@ -42,11 +42,11 @@ public:
 
     // Renames the file onto the target, in place of whatever file or link
     // stood there, which is never written through (a real folder there stays,
-    // and this fails), and flushes it again: the rename reaches the disc
-    // too. A read-only target loses that attribute first (see
-    // ClearReadOnly). A target that someone has open for a moment (an
-    // indexer, a virus scanner) is tried again for up to `retryMilliseconds`;
-    // 0 tries once. The error carries the Windows error code.
+    // and this fails), and flushes it again so that the rename reaches the
+    // disc too; once renamed, the file counts as placed. A read-only target loses that attribute
+    // first (see ClearReadOnly). A target that someone has open for a moment (an indexer, a virus
+    // scanner) is tried again for up to `retryMilliseconds`; 0 tries once. The error carries the
+    // Windows error code.
     Expected<bool> PutInPlace(unsigned long retryMilliseconds);
 
 private:
