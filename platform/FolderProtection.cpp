@@ -21,12 +21,6 @@ namespace Vexo::Platform {
 
 namespace {
 
-// Access lists: full control for SYSTEM and Administrators, inherited by
-// what is made inside, nothing inherited from above; and the same with
-// reading for users.
-constexpr wchar_t administratorsOnly[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
-constexpr wchar_t usersMayRead[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
-
 // What is at `path` judged as `reach`, through one handle opened without
 // following a link; nothing when nothing is there.
 std::optional<Protection> ProtectionIfPresent(const std::wstring& path, Reach reach) {

@@ -250,6 +250,7 @@ Expected<bool> JudgeInstallFolder(fs::path path) {
         }
     }
     std::vector<MadeFile> files;
+    files.reserve(ComponentTable.size());
     for (const auto& component : ComponentTable) {
         files.push_back(MadeFile{component.fileName, {}});
     }

@@ -131,12 +131,11 @@ Paths DeleteMadeFiles(const std::vector<MadeFile>& made, const PreviousInstallat
         if (!Vexo::Platform::IsPresent(file.path)) {
             continue;
         }
-        if (LeadsThroughLink(file.path)) {
-            AddOnce(left, file.path);
-        } else if (!SpareWhileRegistered(file.path) &&
-                   Vexo::Platform::DigestOfFile(file.path) == file.digest) {
+        const bool throughLink = LeadsThroughLink(file.path);
+        if (!throughLink && !SpareWhileRegistered(file.path) &&
+            Vexo::Platform::DigestOfFile(file.path) == file.digest) {
             Delete(file.path, pending);
-        } else if (!IsRemembered(previous, file.path)) {
+        } else if (throughLink || !IsRemembered(previous, file.path)) {
             AddOnce(left, file.path);
         }
     }
@@ -168,12 +167,16 @@ Paths RemoveCreatedFolders(const RunChanges& changes, PendingDeletions& pending)
 // The folders missing on the way to `folder`, made outermost first, each
 // with its own access list like every folder the tool makes.
 void MakeMissingFolders(const fs::path& folder) {
+    std::vector<fs::path> missing;
     std::error_code error;
-    if (folder.empty() || folder == folder.parent_path() || fs::exists(folder, error)) {
-        return;
+    for (fs::path level = folder;
+         !level.empty() && level != level.parent_path() && !fs::exists(level, error);
+         level = level.parent_path()) {
+        missing.push_back(level);
     }
-    MakeMissingFolders(folder.parent_path());
-    Vexo::Platform::CreateProtectedFolder(folder.wstring(), Vexo::Platform::OthersMay::Read);
+    for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
+        Vexo::Platform::CreateProtectedFolder(level->wstring(), Vexo::Platform::OthersMay::Read);
+    }
 }
 
 bool HoldsItsBytes(const RememberedFile& file) {

@@ -92,11 +92,10 @@ void LeaveRecordOfNow(const RunChanges& changes = {}) {
 }
 
 // Lets every user write to `what` (below Vexo\Rimkit), or no longer.
-void ChangeMode(const std::wstring& mode, const std::wstring& what) {
+void LetOthersWrite(const std::wstring& what, bool allowed) {
     const std::wstring path = ProgramFiles() + L"\\Vexo\\Rimkit\\" + what;
-    const Protection then =
-        mode == L"o+w" ? Protection::OthersCanChange : Protection::AdministratorsOnly;
-    testsupport::RunUnixTool("RIMKIT_UNIX_CHMOD", mode + L" " + what,
+    const Protection then = allowed ? Protection::OthersCanChange : Protection::AdministratorsOnly;
+    testsupport::RunUnixTool("RIMKIT_UNIX_CHMOD", (allowed ? L"o+w " : L"o-w ") + what,
                              ProgramFiles() + L"\\Vexo\\Rimkit",
                              [&] { return ProtectionOf(path) == then; });
 }
@@ -140,6 +139,17 @@ void ExpectEverySpoiltRecordRefused(const std::function<std::string()>& install,
         {resealed(Field("written", held + Narrow(userFile)) + Field("folder", "C:\\keepdir")),
          Spoil::Text, foreign + Narrow(userFile)},
         {resealed(Field("written", held + system64)), Spoil::Text, foreign + system64},
+        // A folder in System32, and a file "below" it that lies elsewhere.
+        {resealed(
+             Field("folder", "C:\\windows\\system32\\empty") +
+             Field("written", held + "C:\\windows\\system32\\empty\\..\\..\\..\\Ops\\New\\9_1_1\\" +
+                                  Narrow(x64Name))),
+         Spoil::Text,
+         foreign + "C:\\windows\\system32\\empty\\..\\..\\..\\Ops\\New\\9_1_1\\" + Narrow(x64Name)},
+        // Another SDK folder's DLL that no registration named, with a copy.
+        {resealed(Field("file", "C:\\Ops\\Other\\" + Narrow(x86Name)) + Field("views", "32") +
+                  Field("saved", held + "previous-2.bin")),
+         Spoil::Text, foreign + "C:\\Ops\\Other\\" + Narrow(x86Name)},
         {resealed([] {
              std::string lines; // far more than any run writes; each is read at no cost
              for (int line = 0; line < 10000; ++line) {
@@ -164,7 +174,7 @@ void ExpectEverySpoiltRecordRefused(const std::function<std::string()>& install,
         }
         const bool folderMode = spoil.how == Spoil::FolderOthersMayWrite;
         if (spoil.how == Spoil::OthersMayWrite || folderMode) {
-            ChangeMode(L"o+w", folderMode ? L"Recovery" : L"Recovery/rimkit_manager.recovery");
+            LetOthersWrite(folderMode ? L"Recovery" : L"Recovery/rimkit_manager.recovery", true);
         }
         if (spoil.how == Spoil::CopyIsALink) {
             fs::remove(copy);
@@ -186,7 +196,7 @@ void ExpectEverySpoiltRecordRefused(const std::function<std::string()>& install,
         EXPECT_TRUE(testsupport::PathExists(L"C:\\keepdir"));
         EXPECT_EQ(status(), warned(folderMode ? Warning(folderRefused) : UnusableRecordWarning()));
         if (spoil.how == Spoil::OthersMayWrite || folderMode) {
-            ChangeMode(L"o-w", folderMode ? L"Recovery" : L"Recovery/rimkit_manager.recovery");
+            LetOthersWrite(folderMode ? L"Recovery" : L"Recovery/rimkit_manager.recovery", false);
         }
         if (spoil.how == Spoil::CopyIsALink) {
             testsupport::RunUnixTool("RIMKIT_UNIX_RM", L"previous-0.bin", RecordFolder(),

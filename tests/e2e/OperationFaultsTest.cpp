@@ -109,15 +109,16 @@ std::wstring In(const std::wstring& folder, const std::wstring& name) {
     return Join(folder, name);
 }
 
-// "o+w": every user may write in the folder, as its access list under Wine
-// shows; "o-w" takes that back.
-void ChangeMode(const std::wstring& mode, const std::wstring& folder) {
+// Lets every user write in the folder (its access list under Wine follows
+// the Unix mode), or no longer.
+void LetOthersWrite(const std::wstring& folder, bool allowed) {
     const fs::path path(folder);
-    const auto then = mode == L"o+w" ? Vexo::Platform::Protection::OthersCanChange
-                                     : Vexo::Platform::Protection::AdministratorsOnly;
-    testsupport::RunUnixTool("RIMKIT_UNIX_CHMOD", mode + L" \"" + path.filename().wstring() + L"\"",
-                             path.parent_path().wstring(),
-                             [&] { return Vexo::Platform::ProtectionOf(folder) == then; });
+    const auto then = allowed ? Vexo::Platform::Protection::OthersCanChange
+                              : Vexo::Platform::Protection::AdministratorsOnly;
+    testsupport::RunUnixTool(
+        "RIMKIT_UNIX_CHMOD",
+        std::wstring(allowed ? L"o+w" : L"o-w") + L" \"" + path.filename().wstring() + L"\"",
+        path.parent_path().wstring(), [&] { return Vexo::Platform::ProtectionOf(folder) == then; });
 }
 
 using LoadedDll = std::unique_ptr<std::remove_pointer_t<HMODULE>, decltype(&FreeLibrary)>;
@@ -390,7 +391,7 @@ TEST_F(Operations, InstallFolderThatWindowsWouldNotServeIsRefusedBeforeAnythingI
     const std::wstring data = L"C:\\Ops\\Data";
     const std::wstring shared = data + L"\\Shared";
     fs::create_directories(shared);
-    ChangeMode(L"o+w", shared);
+    LetOthersWrite(shared, true);
     testsupport::RunUnixTool("RIMKIT_UNIX_LN", L"-s ../../windows ToWindows", data, [&] {
         return testsupport::PathExists(data + L"\\ToWindows\\win.ini");
     });
@@ -479,7 +480,7 @@ TEST_F(Operations, RegisteredDllThatOthersCanChangeIsNeverLoaded) {
                        Narrow(path));
     };
     RegisterCopy("RIMKIT_PAYLOAD_X64", old64);
-    ChangeMode(L"o+w", shared);
+    LetOthersWrite(shared, true);
     // Swapped by someone for a DLL that leaves a mark when it is loaded.
     fs::remove(old64);
     fs::copy_file(testsupport::BuildPath("RIMKIT_PLANTED_LIBRARY"), old64);
@@ -490,10 +491,10 @@ TEST_F(Operations, RegisteredDllThatOthersCanChangeIsNeverLoaded) {
     EXPECT_FALSE(testsupport::KeyExists(RegistryView::Bits64, testsupport::sdkClassKey));
 
     // An upgrade from there that fails writes the old DLLs back, unregistered.
-    ChangeMode(L"o-w", shared);
+    LetOthersWrite(shared, false);
     RegisterCopy("RIMKIT_PAYLOAD_X64", old64);
     RegisterCopy("RIMKIT_PAYLOAD_X86", old86);
-    ChangeMode(L"o+w", shared);
+    LetOthersWrite(shared, true);
     const ToolSandbox failing(L"C:\\Ops\\Failing", "RIMKIT_MANAGER_FAILING_X86_EXE");
     const RunResult upgrade = failing.Run(L"--install");
     EXPECT_EQ(upgrade.exitCode, installFailed);
