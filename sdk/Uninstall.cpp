@@ -3,6 +3,7 @@
 #include "core/OnExit.h"
 #include "core/Text.h"
 #include "log/Log.h"
+#include "platform/FolderProtection.h"
 #include "platform/FullPath.h"
 #include "platform/PathPresence.h"
 #include "platform/WindowsFolder.h"
@@ -89,6 +90,30 @@ bool HoldsOnlyWhatWaits(const std::wstring& folder, const FileList& outcome) {
     return !error;
 }
 
+// New copies of the SDK's DLLs that a stopped write left beside them, never
+// put in place and so never loaded, go too where the folder is one the tool
+// may clean: one that others cannot change.
+void DeleteUnplacedCopies(const std::optional<std::wstring>& folder) {
+    if (!folder || Vexo::Platform::FirstUnprotectedLevel(Vexo::Platform::FullPath(*folder))) {
+        return;
+    }
+    FileList copies;
+    std::error_code error;
+    std::filesystem::directory_iterator entries(Vexo::Platform::FullPath(*folder), error);
+    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+        std::error_code kind;
+        if (entries->symlink_status(kind).type() == std::filesystem::file_type::regular &&
+            IsCopyOfComponent(entries->path().wstring(), L"new")) {
+            copies.push_back(FileEntry{entries->path().wstring(), true, false});
+        }
+    }
+    for (const auto& copy : DeleteFiles(copies)) {
+        if (copy.deleted) {
+            logInfo("Deleted: %s\n", toNarrow(copy.path).c_str());
+        }
+    }
+}
+
 // Files in use are renamed aside and go at the next restart, and then their
 // folder.
 void CleanUp(const FileList& fileList, PendingDeletions& pending) {
@@ -98,6 +123,7 @@ void CleanUp(const FileList& fileList, PendingDeletions& pending) {
     if (!EmptiedSharedParent(outcome)) {
         return;
     }
+    DeleteUnplacedCopies(SharedParentFolder(outcome));
     RemoveParentFolder(outcome).onError([&outcome, &pending](const Vexo::Error& error) {
         const auto folder = SharedParentFolder(outcome);
         if (folder && HoldsOnlyWhatWaits(*folder, outcome)) {

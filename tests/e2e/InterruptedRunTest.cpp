@@ -524,15 +524,17 @@ TEST_F(Operations, UndoReachesNothingThroughALink) {
     ExpectInstalledIn(versionFolder);
 }
 
-// A run stopped while it wrote its record leaves the new record beside it:
-// the next run that ends its way back takes that too, and every folder the
-// record was kept in goes.
+// A run stopped while it wrote its record, or a DLL, leaves the new file
+// beside it: a later run takes it, and the folders it was in go.
 TEST_F(Operations, RecordLeftHalfWrittenGoesWithTheWayBack) {
     LeaveRecordOfNow();
     testsupport::WriteFileBytes(RecordPath() + L".4242-123456-0.new", "half a record");
     Run(L"--install");
+    // And a DLL a stopped write left half written beside the installed one.
+    testsupport::WriteFileBytes(Join(versionFolder, x64Name) + L".4242-123457-0.new", "half");
     Run(L"--uninstall");
     EXPECT_FALSE(testsupport::PathExists(VexoFolder()));
+    EXPECT_FALSE(testsupport::PathExists(versionFolder));
 }
 
 // A DLL the stopped run wrote and registered, swapped since for someone
