@@ -66,7 +66,12 @@ Protection ProtectionOf(const std::wstring& path, Reach reach) {
 }
 
 std::optional<UnprotectedLevel> FirstUnprotectedLevel(const std::wstring& path) {
-    const std::wstring full = FullPath(path);
+    // "\\?\C:\..." is judged as "C:\...": the long form's own root is no
+    // folder to open.
+    std::wstring full = FullPath(path);
+    if (full.rfind(L"\\\\?\\", 0) == 0 && full.size() > 6 && full[5] == L':') {
+        full.erase(0, 4);
+    }
     std::vector<std::pair<std::wstring, Reach>> levels;
     for (auto& folder : FoldersAbove(full)) {
         levels.emplace_back(std::move(folder), Reach::Place);

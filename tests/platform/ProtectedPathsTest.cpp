@@ -61,6 +61,7 @@ TEST_F(ProtectedPathsTest, TheFirstLevelOthersCanChangeIsFound) {
     } rows[] = {
         {In(L"fine\\file.txt"), {}, L""},
         {In(L"fine\\not yet\\made"), {}, L""},
+        {L"\\\\?\\" + In(L"fine\\file.txt"), {}, L""}, // the long form of the same
         {In(L"open\\inner\\file.txt"), Protection::OthersCanChange, In(L"open")},
         {In(L"link\\file.txt"), Protection::Link, In(L"link")},
         {In(L"writable.txt"), Protection::OthersCanChange, In(L"writable.txt")},
