@@ -9,8 +9,8 @@
 namespace Vexo::Platform {
 
 WriteResult WriteWholeFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes,
-                           unsigned long retryMilliseconds) {
-    auto file = FreshFile::Create(path);
+                           unsigned long retryMilliseconds, bool ownedByAdministrators) {
+    auto file = FreshFile::Create(path, ownedByAdministrators);
     if (file.hasError()) {
         return {WriteOutcome::NotOpened, file.error().code};
     }

@@ -24,7 +24,8 @@ struct WriteResult {
 // old file or the whole new one, whenever the machine stops. A target that
 // someone has open for a moment is tried again for up to `retryMilliseconds`;
 // 0 tries once.
+// `ownedByAdministrators`: see FreshFile::Create.
 WriteResult WriteWholeFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes,
-                           unsigned long retryMilliseconds);
+                           unsigned long retryMilliseconds, bool ownedByAdministrators = false);
 
 } // namespace Vexo::Platform

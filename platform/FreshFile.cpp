@@ -3,7 +3,9 @@
 #include "core/Text.h"
 #include "platform/FullPath.h"
 #include "platform/PassingHold.h"
+#include "platform/ProtectedFolderDescriptor.h"
 #include "platform/ReadOnlyAttribute.h"
+#include "platform/SecurityDescriptor.h"
 #include "platform/WindowsError.h"
 #include "platform/WindowsPath.h"
 
@@ -50,6 +52,26 @@ bool MoveOnto(const UniqueHandle& file, const std::wstring& path) {
                                       static_cast<DWORD>(buffer.size())) != 0;
 }
 
+// CREATE_NEW refuses whatever is there already, a link included. The owner,
+// when asked for, is given at creation: the access list comes from the folder.
+UniqueHandle CreateNew(const std::wstring& fresh, bool ownedByAdministrators) {
+    UniqueHandle file;
+    const DWORD result = CreateOwnedOrByCreator([&](bool withOwner) -> DWORD {
+        const auto owner = SecurityDescriptor::FromText(L"O:BA");
+        if (owner.hasError()) {
+            return static_cast<DWORD>(owner.error().code);
+        }
+        SECURITY_ATTRIBUTES attributes = owner.value().Attributes();
+        file.reset(CreateFileW(fresh.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                               ownedByAdministrators && withOwner ? &attributes : nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                               nullptr));
+        return file.valid() ? ERROR_SUCCESS : GetLastError();
+    });
+    SetLastError(result);
+    return file;
+}
+
 } // namespace
 
 std::wstring FreshName(const std::wstring& path, unsigned attempt, std::wstring_view kind) {
@@ -80,7 +102,7 @@ bool IsFreshName(std::wstring_view name, std::wstring_view original, std::wstrin
 FreshFile::FreshFile(UniqueHandle file, UniqueHandle renamer, std::wstring target)
     : m_file(std::move(file)), m_renamer(std::move(renamer)), m_target(std::move(target)) {}
 
-Expected<FreshFile> FreshFile::Create(const std::wstring& target) {
+Expected<FreshFile> FreshFile::Create(const std::wstring& target, bool ownedByAdministrators) {
     // The rename takes a full path; a relative one is resolved now, once.
     const std::wstring path = FullPath(target);
     for (unsigned attempt = 0;; ++attempt) {
@@ -89,9 +111,7 @@ Expected<FreshFile> FreshFile::Create(const std::wstring& target) {
         // deletion, so this handle may not hold the right to delete.
         // The suffix may take a path past 259 characters.
         const std::wstring fresh = LongForm(FreshName(path, attempt, L"new"));
-        UniqueHandle file(
-            CreateFileW(fresh.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        UniqueHandle file = CreateNew(fresh, ownedByAdministrators);
         if (!file.valid()) {
             if (GetLastError() == ERROR_FILE_EXISTS && attempt < 9) {
                 continue;

@@ -24,8 +24,12 @@ bool IsFreshName(std::wstring_view name, std::wstring_view original, std::wstrin
 // file or the new one, never half of one, whenever the machine stops.
 class FreshFile {
 public:
-    // The error carries the Windows error code.
-    static Expected<FreshFile> Create(const std::wstring& target);
+    // The error carries the Windows error code. `ownedByAdministrators`:
+    // the file is made with Administrators as its owner where the system
+    // lets this process name them, so that it is trusted whichever
+    // administrator's account, or SYSTEM, reads it later.
+    static Expected<FreshFile> Create(const std::wstring& target,
+                                      bool ownedByAdministrators = false);
 
     FreshFile(FreshFile&& other) noexcept = default;
     FreshFile& operator=(FreshFile&&) = delete;

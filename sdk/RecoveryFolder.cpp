@@ -39,7 +39,7 @@ Vexo::Error CannotKeep(const std::wstring& path, std::int32_t windowsError) {
 
 Expected<bool> Keep(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
     const auto written =
-        Vexo::Platform::WriteWholeFile(path, bytes, Vexo::Platform::passingHoldMilliseconds);
+        Vexo::Platform::WriteWholeFile(path, bytes, Vexo::Platform::passingHoldMilliseconds, true);
     if (written.outcome != Vexo::Platform::WriteOutcome::Written) {
         return CannotKeep(path, written.windowsError);
     }
