@@ -4,8 +4,6 @@
 #include "log/Log.h"
 #include "platform/FolderProtection.h"
 #include "platform/FullPath.h"
-#include "platform/HeldFile.h"
-#include "platform/HeldFolder.h"
 #include "platform/PassingHold.h"
 #include "platform/PathPresence.h"
 #include "platform/Registry.h"
@@ -117,14 +115,39 @@ void LogUnableToRegister(const std::wstring& path) {
     LogFailure("Unable to register: ", path, registerArguments, false);
 }
 
-bool MayBeLoaded(const std::wstring& path) {
-    const std::wstring file = Vexo::Platform::FullPath(path);
-    // The folder that holds it counts whole (a DLL put beside it is loaded
-    // too), and must be there: one that is missing could be made by others.
+namespace {
+
+// The folder that holds the file counts whole (a DLL put beside it is
+// loaded too), and must be there: one that is missing could be made by
+// others.
+bool MayBeLoaded(const std::wstring& file) {
     const std::wstring folder = Vexo::Platform::ParentFolder(file);
     return Vexo::Platform::IsPresent(folder) && !Vexo::Platform::FirstUnprotectedLevel(folder) &&
            (!Vexo::Platform::IsPresent(file) ||
             Vexo::Platform::ProtectionOf(file) == Vexo::Platform::Protection::AdministratorsOnly);
+}
+
+} // namespace
+
+LoadableFile HoldForLoading(const std::wstring& path,
+                            const std::optional<Vexo::Platform::ContentDigest>& expected) {
+    using Verdict = LoadableFile::Verdict;
+    const std::wstring file = Vexo::Platform::FullPath(path);
+    if (!MayBeLoaded(file)) {
+        return {Verdict::OthersCanChange, std::nullopt, std::nullopt};
+    }
+    if (!Vexo::Platform::IsPresent(file)) {
+        return {Verdict::Loadable, std::nullopt, std::nullopt};
+    }
+    LoadableFile held{Verdict::Loadable,
+                      Vexo::Platform::HeldFile::Hold(file, Vexo::Platform::passingHoldMilliseconds),
+                      Vexo::Platform::HeldFolder::Hold(Vexo::Platform::ParentFolder(file))};
+    if (!held.file || !held.folder) {
+        held.verdict = Verdict::NotHeld;
+    } else if (expected && held.file->Digest() != expected) {
+        held.verdict = Verdict::OthersCanChange;
+    }
+    return held;
 }
 
 namespace {
@@ -155,24 +178,16 @@ bool UnregisterWithoutRunning(FileEntry& entry) {
 
 bool UnregisterFile(FileEntry& entry,
                     const std::optional<Vexo::Platform::ContentDigest>& expected) {
-    const std::wstring file = Vexo::Platform::FullPath(entry.path);
-    if (FindComponent(file) != nullptr && !MayBeLoaded(file)) {
+    // Held from before regsvr32 starts until it has ended.
+    const LoadableFile loading = FindComponent(entry.path) != nullptr
+                                     ? HoldForLoading(entry.path, expected)
+                                     : LoadableFile{LoadableFile::Verdict::Loadable, {}, {}};
+    if (loading.verdict == LoadableFile::Verdict::OthersCanChange) {
         return UnregisterWithoutRunning(entry);
     }
-    // Held from before regsvr32 starts until it has ended, so that what it
-    // loads is what was looked at.
-    std::optional<Vexo::Platform::HeldFile> held;
-    std::optional<Vexo::Platform::HeldFolder> heldFolder;
-    if (Vexo::Platform::IsPresent(file)) {
-        held = Vexo::Platform::HeldFile::Hold(file, Vexo::Platform::passingHoldMilliseconds);
-        heldFolder = Vexo::Platform::HeldFolder::Hold(Vexo::Platform::ParentFolder(file));
-        if (!held || !heldFolder) {
-            LogFailure("Unable to unregister: ", entry.path, unregisterArguments, false);
-            return false;
-        }
-        if (expected && held->Digest() != expected) {
-            return UnregisterWithoutRunning(entry);
-        }
+    if (loading.verdict == LoadableFile::Verdict::NotHeld) {
+        LogFailure("Unable to unregister: ", entry.path, unregisterArguments, false);
+        return false;
     }
     const auto ran = RunFor(entry, unregisterArguments);
     if (Succeeded(ran)) {

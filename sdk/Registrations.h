@@ -3,6 +3,8 @@
 #include "platform/Bitness.h"
 #include "platform/ContentDigest.h"
 #include "platform/FileRemoval.h"
+#include "platform/HeldFile.h"
+#include "platform/HeldFolder.h"
 
 #include <optional>
 #include <string>
@@ -43,11 +45,21 @@ bool RegisterFile(FileEntry& entry);
 // Logs, at Error, that the file could not be registered.
 void LogUnableToRegister(const std::wstring& path);
 
-// Whether regsvr32, run elevated, may load the file at `path`: neither the
-// file nor its folder can be changed by others, and no folder on the way to
-// it can be renamed or replaced by them. Otherwise someone else's code, put
-// there or beside it, would run with the tool's rights.
-bool MayBeLoaded(const std::wstring& path);
+// The file at `path` and its folder, held so that what regsvr32 loads is
+// what was looked at, or why regsvr32, run elevated, may not load it.
+// Loadable only where neither the file nor its folder can be changed by
+// others, no folder on the way to it can be renamed or replaced by them (or
+// someone else's code, put there or beside it, would run with the tool's
+// rights), and it holds `expected` when that is given: other bytes count as
+// a change by others. A file that is not there is loadable from such a
+// folder, with nothing held.
+struct LoadableFile {
+    enum class Verdict { Loadable, OthersCanChange, NotHeld } verdict;
+    std::optional<Vexo::Platform::HeldFile> file;
+    std::optional<Vexo::Platform::HeldFolder> folder;
+};
+LoadableFile HoldForLoading(const std::wstring& path,
+                            const std::optional<Vexo::Platform::ContentDigest>& expected);
 
 // Has regsvr32 unregister the file, holding it and its folder until it has
 // ended, when it may be loaded and holds `expected` (when given: the bytes

@@ -7,8 +7,6 @@
 #include "platform/FolderProtection.h"
 #include "platform/FreshFile.h"
 #include "platform/FullPath.h"
-#include "platform/HeldFile.h"
-#include "platform/HeldFolder.h"
 #include "platform/PassingHold.h"
 #include "platform/PathPresence.h"
 #include "platform/Resources.h"
@@ -217,13 +215,8 @@ bool RegisterAgain(const RememberedFile& file) {
     if (std::all_of(file.views.begin(), file.views.end(), namesIt)) {
         return true;
     }
-    const std::wstring path = Vexo::Platform::FullPath(file.path);
-    if (!MayBeLoaded(path)) {
-        return false;
-    }
-    const auto held = Vexo::Platform::HeldFile::Hold(path, Vexo::Platform::passingHoldMilliseconds);
-    const auto folder = Vexo::Platform::HeldFolder::Hold(Vexo::Platform::ParentFolder(path));
-    if (!held || !folder || (file.digest && held->Digest() != file.digest)) {
+    const LoadableFile loading = HoldForLoading(file.path, file.digest);
+    if (loading.verdict != LoadableFile::Verdict::Loadable) {
         return false;
     }
     FileEntry entry{file.path, false, false};
