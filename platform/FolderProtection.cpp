@@ -67,10 +67,13 @@ Protection ProtectionOf(const std::wstring& path, Reach reach) {
 
 std::optional<UnprotectedLevel> FirstUnprotectedLevel(const std::wstring& path) {
     // "\\?\C:\..." is judged as "C:\...": the long form's own root is no
-    // folder to open.
+    // folder to open. "C:\Tools\" is the folder C:\Tools.
     std::wstring full = FullPath(path);
     if (full.rfind(L"\\\\?\\", 0) == 0 && full.size() > 6 && full[5] == L':') {
         full.erase(0, 4);
+    }
+    while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/')) {
+        full.pop_back();
     }
     std::vector<std::pair<std::wstring, Reach>> levels;
     for (auto& folder : FoldersAbove(full)) {
