@@ -2,13 +2,16 @@
 
 #include "core/Text.h"
 #include "log/Log.h"
+#include "platform/FullPath.h"
 #include "platform/PassingHold.h"
 #include "platform/PathPresence.h"
 #include "sdk/ComponentTable.h"
 
 #include <algorithm>
 #include <cstddef>
+#include <filesystem>
 #include <iterator>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -92,4 +95,25 @@ FileList DeleteMarkedFiles(const FileList& fileList, PendingDeletions& pending) 
         marked[index]->deleted = GoneFromItsPath(marked[index]->path, removals[index]);
     }
     return outcome;
+}
+
+void DeleteCopiesIn(const std::wstring& folder, std::initializer_list<std::wstring_view> kinds) {
+    FileList copies;
+    std::error_code error;
+    std::filesystem::directory_iterator entries(Vexo::Platform::FullPath(folder), error);
+    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+        const std::wstring path = entries->path().wstring();
+        std::error_code kind;
+        if (entries->symlink_status(kind).type() == std::filesystem::file_type::regular &&
+            std::any_of(kinds.begin(), kinds.end(), [&path](std::wstring_view copyKind) {
+                return IsCopyOfComponent(path, copyKind);
+            })) {
+            copies.push_back(FileEntry{path, true, false});
+        }
+    }
+    for (const auto& copy : DeleteFiles(copies)) {
+        if (copy.deleted) {
+            logInfo("Deleted: %s\n", toNarrow(copy.path).c_str());
+        }
+    }
 }

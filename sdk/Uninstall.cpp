@@ -94,23 +94,8 @@ bool HoldsOnlyWhatWaits(const std::wstring& folder, const FileList& outcome) {
 // put in place and so never loaded, go too where the folder is one the tool
 // may clean: one that others cannot change.
 void DeleteUnplacedCopies(const std::optional<std::wstring>& folder) {
-    if (!folder || Vexo::Platform::FirstUnprotectedLevel(Vexo::Platform::FullPath(*folder))) {
-        return;
-    }
-    FileList copies;
-    std::error_code error;
-    std::filesystem::directory_iterator entries(Vexo::Platform::FullPath(*folder), error);
-    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
-        std::error_code kind;
-        if (entries->symlink_status(kind).type() == std::filesystem::file_type::regular &&
-            IsCopyOfComponent(entries->path().wstring(), L"new")) {
-            copies.push_back(FileEntry{entries->path().wstring(), true, false});
-        }
-    }
-    for (const auto& copy : DeleteFiles(copies)) {
-        if (copy.deleted) {
-            logInfo("Deleted: %s\n", toNarrow(copy.path).c_str());
-        }
+    if (folder && !Vexo::Platform::FirstUnprotectedLevel(*folder)) {
+        DeleteCopiesIn(*folder, {L"new"});
     }
 }
 
