@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 
 namespace Vexo::Platform {
 
@@ -43,6 +45,25 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::wstring& path,
         return std::nullopt;
     }
     bytes.resize(read); // the file may have become shorter since
+    return bytes;
+}
+
+std::optional<std::vector<std::uint8_t>> ReadFromStart(const UniqueHandle& file,
+                                                       std::uint64_t size) {
+    LARGE_INTEGER start{};
+    if (size > SIZE_MAX || !SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN)) {
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    for (std::size_t done = 0; done < bytes.size();) {
+        const auto wanted =
+            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        DWORD got = 0;
+        if (!ReadFile(file.get(), bytes.data() + done, wanted, &got, nullptr) || got == 0) {
+            return std::nullopt;
+        }
+        done += got;
+    }
     return bytes;
 }
 

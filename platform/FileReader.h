@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/PassingHold.h"
+#include "platform/UniqueHandle.h"
 
 #include <cstdint>
 #include <optional>
@@ -15,5 +16,10 @@ namespace Vexo::Platform {
 // for up to `retryMilliseconds`.
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::wstring& path,
                                                        unsigned long retryMilliseconds = tryOnce);
+
+// `size` bytes from the start of the open file; nothing when they cannot be
+// read, or the file ends sooner.
+std::optional<std::vector<std::uint8_t>> ReadFromStart(const UniqueHandle& file,
+                                                       std::uint64_t size);
 
 } // namespace Vexo::Platform

@@ -1,5 +1,6 @@
 #include "platform/HeldFile.h"
 
+#include "platform/FileReader.h"
 #include "platform/PassingHold.h"
 #include "platform/WindowsError.h"
 
@@ -64,24 +65,12 @@ bool HeldFile::Contains(const std::vector<std::uint8_t>& bytes) const {
 
 std::optional<ContentDigest> HeldFile::Digest() const {
     LARGE_INTEGER size{};
-    LARGE_INTEGER start{};
     if (!GetFileSizeEx(m_handle.get(), &size) || size.QuadPart < 0 ||
-        static_cast<unsigned long long>(size.QuadPart) > maxDigestBytes ||
-        !SetFilePointerEx(m_handle.get(), start, nullptr, FILE_BEGIN)) {
+        static_cast<unsigned long long>(size.QuadPart) > maxDigestBytes) {
         return std::nullopt;
     }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size.QuadPart));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD read = 0;
-        const auto wanted =
-            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
-        if (!ReadFile(m_handle.get(), bytes.data() + done, wanted, &read, nullptr) || read == 0) {
-            return std::nullopt;
-        }
-        done += read;
-    }
-    return DigestOf(bytes);
+    const auto bytes = ReadFromStart(m_handle, static_cast<std::uint64_t>(size.QuadPart));
+    return bytes ? DigestOf(*bytes) : std::nullopt;
 }
 
 } // namespace Vexo::Platform

@@ -1,11 +1,12 @@
 #include "platform/ProtectedFileRead.h"
 
+#include "platform/FileReader.h"
 #include "platform/OpenObjectJudgement.h"
 #include "platform/UniqueHandle.h"
 
 #include <windows.h>
 
-#include <algorithm>
+#include <utility>
 
 namespace Vexo::Platform {
 
@@ -24,23 +25,6 @@ ProtectedFile OpenFailed(DWORD error) {
                        ? FileReadProblem::Missing
                        : FileReadProblem::Unreadable,
                    error);
-}
-
-// Reads `size` bytes from the start of the open file; nothing comes short.
-ProtectedFile ReadAll(const UniqueHandle& file, std::uint64_t size) {
-    ProtectedFile read{FileReadProblem::None, 0, std::vector<std::uint8_t>(size)};
-    for (std::uint64_t done = 0; done < size;) {
-        const DWORD wanted = static_cast<DWORD>(std::min<std::uint64_t>(size - done, 1u << 30));
-        DWORD got = 0;
-        if (!ReadFile(file.get(), read.bytes.data() + done, wanted, &got, nullptr)) {
-            return Problem(FileReadProblem::Unreadable, GetLastError());
-        }
-        if (got == 0) {
-            return Problem(FileReadProblem::Unreadable); // it ended before its size
-        }
-        done += got;
-    }
-    return read;
 }
 
 // What the open file is, judged in the order a caller needs to tell it.
@@ -72,7 +56,11 @@ ProtectedFile Judge(const UniqueHandle& file, const std::wstring& path, std::uin
     if (size > maxBytes) {
         return Problem(FileReadProblem::TooLarge);
     }
-    return ReadAll(file, size);
+    auto bytes = ReadFromStart(file, size);
+    if (!bytes) {
+        return Problem(FileReadProblem::Unreadable, GetLastError());
+    }
+    return ProtectedFile{FileReadProblem::None, 0, std::move(*bytes)};
 }
 
 } // namespace
