@@ -10,6 +10,7 @@
 #include "platform/Resources.h"
 #include "platform/WindowsFolder.h"
 #include "sdk/ComponentTable.h"
+#include "sdk/FileDeletion.h"
 
 #include <string>
 #include <system_error>
@@ -70,25 +71,6 @@ bool HoldsNothingElse(const fs::path& folder) {
         }
     }
     return !error;
-}
-
-// Deletes the copies it made beside the DLLs where nothing has them in use
-// any more; one still in use is deleted at the restart it was scheduled for.
-void DeleteCopies(const fs::path& folder) {
-    FileList copies;
-    std::error_code error;
-    fs::directory_iterator entries(OnDisc(folder), error);
-    for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
-        const std::wstring path = entries->path().wstring();
-        if (IsCopyItMade(path)) {
-            copies.push_back(FileEntry{path, true, false});
-        }
-    }
-    for (const auto& copy : DeleteFiles(copies)) {
-        if (copy.deleted) {
-            logInfo("Deleted: %s\n", toNarrow(copy.path).c_str());
-        }
-    }
 }
 
 // The folders missing on the way to `folder`, outermost first.
@@ -179,11 +161,7 @@ Expected<bool> CheckPlace(const fs::path& folder, const std::vector<MadeFile>& f
     // Whoever can change the folder, or rename one on the way to it, can put
     // their own DLL where the elevated regsvr32 and every later program load
     // it from.
-    std::wstring full = Vexo::Platform::FullPath(OnDisc(folder).wstring());
-    while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/')) {
-        full.pop_back(); // "C:\Tools\" is the folder C:\Tools
-    }
-    if (const auto level = Vexo::Platform::FirstUnprotectedLevel(full)) {
+    if (const auto level = Vexo::Platform::FirstUnprotectedLevel(OnDisc(folder).wstring())) {
         return Vexo::Error(
             "Not installed, in a folder that others can change: " + toNarrow(level->level), 0);
     }
@@ -214,7 +192,9 @@ Expected<fs::path> ApplyVersionFolder(const fs::path& base, const Vexo::Resource
     }
     if (!missing) {
         logInfo("Directory already created but empty...reusing: %s\n", Narrow(candidate).c_str());
-        DeleteCopies(candidate);
+        // The copies it made beside the DLLs go where nothing has them in
+        // use any more; one still in use goes at the restart it waits for.
+        DeleteCopiesIn(OnDisc(candidate).wstring(), {L"old", L"new"});
         return candidate;
     }
     if (CreateFolders(candidate, files, changes, error) && !error) {
@@ -228,20 +208,31 @@ Expected<fs::path> ApplyVersionFolder(const fs::path& base, const Vexo::Resource
     return base;
 }
 
-} // namespace
-
-Expected<bool> JudgeInstallFolder(fs::path path) {
+// The base folder before its tokens are expanded: empty or "." is the
+// program's own folder.
+Expected<fs::path> BaseAsTyped(fs::path path) {
     if (path.empty()) {
         path = L".";
     }
     if (path == fs::path(L".")) {
         const auto program = ApplicationPath();
         if (program.hasError()) {
-            return true; // the selection itself reports it
+            return program.error();
         }
+        // The separator before the file name stays: C:\Tools\ for C:\Tools\tool.exe.
         path = fs::path(program.value()).remove_filename();
     }
-    path = ExpandKnownFolders(path.wstring(), MakeKnownFolderMap());
+    return path;
+}
+
+} // namespace
+
+Expected<bool> JudgeInstallFolder(fs::path path) {
+    auto base = BaseAsTyped(std::move(path));
+    if (base.hasError()) {
+        return true; // the selection itself reports it
+    }
+    path = ExpandKnownFolders(base.value().wstring(), MakeKnownFolderMap());
     if (const auto version = Vexo::Resources::ReadVersion(); version.hasValue()) {
         const fs::path candidate = path / VersionFolderName(version.value());
         std::error_code error;
@@ -259,17 +250,11 @@ Expected<bool> JudgeInstallFolder(fs::path path) {
 
 Expected<fs::path> SelectInstallFolder(fs::path path, const std::vector<MadeFile>& files,
                                        RunChanges& changes) {
-    if (path.empty()) {
-        path = L".";
+    auto base = BaseAsTyped(std::move(path));
+    if (base.hasError()) {
+        return base.error();
     }
-    if (path == fs::path(L".")) {
-        const auto program = ApplicationPath();
-        if (program.hasError()) {
-            return program.error();
-        }
-        // The separator before the file name stays: C:\Tools\ for C:\Tools\tool.exe.
-        path = fs::path(program.value()).remove_filename();
-    }
+    path = std::move(base.value());
 
     logInfo("Expanding: %s\n", Narrow(path).c_str());
     path = ExpandKnownFolders(path.wstring(), MakeKnownFolderMap());
