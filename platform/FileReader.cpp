@@ -31,11 +31,13 @@ UniqueHandle OpenToRead(const std::wstring& path, unsigned long retryMillisecond
 } // namespace
 
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::wstring& path,
-                                                       unsigned long retryMilliseconds) {
+                                                       unsigned long retryMilliseconds,
+                                                       std::uint64_t largestSize) {
     const UniqueHandle file = OpenToRead(path, retryMilliseconds);
     LARGE_INTEGER size{};
     // One read takes up to 4 GB, far more than a DLL or a record holds.
-    if (!file.valid() || !GetFileSizeEx(file.get(), &size) || size.QuadPart > MAXDWORD) {
+    if (!file.valid() || !GetFileSizeEx(file.get(), &size) || size.QuadPart > MAXDWORD ||
+        static_cast<std::uint64_t>(size.QuadPart) > largestSize) {
         return std::nullopt;
     }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size.QuadPart));

@@ -13,9 +13,11 @@ namespace Vexo::Platform {
 // The whole content of the file at `path` (used up to its first NUL), read
 // without locking anyone out; nothing when it cannot be opened or read. A
 // file that someone has open for a moment without sharing it is tried again
-// for up to `retryMilliseconds`.
+// for up to `retryMilliseconds`. A file of more than `largestSize` bytes is
+// not read.
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::wstring& path,
-                                                       unsigned long retryMilliseconds = tryOnce);
+                                                       unsigned long retryMilliseconds = tryOnce,
+                                                       std::uint64_t largestSize = 0xFFFFFFFFu);
 
 // `size` bytes from the start of the open file; nothing when they cannot be
 // read, or the file ends sooner.

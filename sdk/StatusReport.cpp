@@ -2,8 +2,12 @@
 
 #include "core/Text.h"
 #include "log/Log.h"
+#include "platform/ContentDigest.h"
+#include "platform/FileReader.h"
 #include "platform/KnownFolders.h"
+#include "platform/PassingHold.h"
 #include "platform/Registry.h"
+#include "platform/Resources.h"
 #include "platform/Wow64Path.h"
 #include "sdk/ComponentTable.h"
 #include "sdk/Registrations.h"
@@ -23,6 +27,50 @@ void LogLegend() {
     logInfo("Not found: Entry found in the registry but file not found on disc.\n");
 }
 
+// The file that programs of `view` load when they name `registeredPath`.
+std::wstring FileLoadedIn(Vexo::Platform::Bitness view, const std::wstring& registeredPath) {
+    return view == Vexo::Platform::Bitness::Bits32
+               ? Vexo::Platform::FileSeenBy32BitPrograms(registeredPath)
+               : registeredPath;
+}
+
+// The digest of the DLL this program carries for `view`; nothing when its
+// bytes cannot be had, and then nothing can be told of a registered file.
+std::optional<Vexo::Platform::ContentDigest> CarriedDllDigest(Vexo::Platform::Bitness view) {
+    for (const auto& component : ComponentTable) {
+        if (component.bitness != view) {
+            continue;
+        }
+        const auto bytes =
+            Vexo::Resources::ReadResource(component.fileName, component.resourceType);
+        return bytes.hasValue() ? Vexo::Platform::DigestOf(bytes.value()) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+// Names a registered file that is there but is not the DLL this version
+// carries for its view: a stale, damaged or swapped DLL that the status line
+// alone shows as installed. A file that cannot be read (or a folder) cannot
+// be shown to be this version's, so it is named too.
+void WarnIfNotThisVersions(const std::optional<std::wstring>& registeredPath,
+                           Vexo::Platform::Bitness view) {
+    if (!registeredPath) {
+        return;
+    }
+    const std::wstring file = FileLoadedIn(view, *registeredPath);
+    const auto carried = CarriedDllDigest(view);
+    if (!carried || !IsOnDisc(file)) {
+        return;
+    }
+    // A file larger than the DLL is not it, and is not read into memory.
+    const auto bytes =
+        Vexo::Platform::ReadWholeFile(file, Vexo::Platform::passingHoldMilliseconds, carried->size);
+    if (!bytes || Vexo::Platform::DigestOf(*bytes) != carried) {
+        logWarning("Registered file is not this version's DLL: %s\n",
+                   toNarrow(*registeredPath).c_str());
+    }
+}
+
 } // namespace
 
 void ReportComponentStatus(const std::optional<std::wstring>& registeredPath,
@@ -34,10 +82,7 @@ void ReportComponentStatus(const std::optional<std::wstring>& registeredPath,
     // The line shows the path as registered, which is what a detection rule
     // compares; the file judged is the one a program of that view loads.
     const std::string path = toNarrow(*registeredPath);
-    const std::wstring file = view == Vexo::Platform::Bitness::Bits32
-                                  ? Vexo::Platform::FileSeenBy32BitPrograms(*registeredPath)
-                                  : *registeredPath;
-    if (IsOnDisc(file)) {
+    if (IsOnDisc(FileLoadedIn(view, *registeredPath))) {
         logInfo("Status: %s: Installed at: %s\n", displayName.c_str(), path.c_str());
     } else {
         logInfo("Status: %s: Not found at: %s\n", displayName.c_str(), path.c_str());
@@ -49,10 +94,12 @@ void ReportStatus() {
     logInfo("\n");
     LogLegend();
     logInfo("\n");
-    ReportComponentStatus(ReadRegistryString(HKEY_LOCAL_MACHINE, registrationKey32), displayName32,
-                          Vexo::Platform::Bitness::Bits32);
-    ReportComponentStatus(ReadRegistryString(HKEY_LOCAL_MACHINE, registrationKey64), displayName64,
-                          Vexo::Platform::Bitness::Bits64);
+    const auto registered32 = ReadRegistryString(HKEY_LOCAL_MACHINE, registrationKey32);
+    const auto registered64 = ReadRegistryString(HKEY_LOCAL_MACHINE, registrationKey64);
+    ReportComponentStatus(registered32, displayName32, Vexo::Platform::Bitness::Bits32);
+    ReportComponentStatus(registered64, displayName64, Vexo::Platform::Bitness::Bits64);
+    WarnIfNotThisVersions(registered32, Vexo::Platform::Bitness::Bits32);
+    WarnIfNotThisVersions(registered64, Vexo::Platform::Bitness::Bits64);
     const EarlierRun earlier = FindEarlierRun();
     if (earlier.found == EarlierRun::Found::Record) {
         logWarning("An earlier run was interrupted; the next install or uninstall undoes what it "

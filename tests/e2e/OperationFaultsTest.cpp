@@ -293,7 +293,7 @@ TEST_F(Operations, InstallThatDoesNotCompleteLeavesTheMachineAsItWas) {
             EXPECT_EQ(ReadDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey),
                       x64);
             EXPECT_EQ(Run(L"--status"), StatusOf("Not installed", "Installed at: " + Narrow(x64),
-                                                 interruptedWarning));
+                                                 NotThisVersions({x64}) + interruptedWarning));
             const std::string again = newTool.Run(test.arguments).output;
             EXPECT_EQ(again.rfind(versionLines + undoing + CannotUnregister(x64) +
                                       NotDeletedRegistered(x64) +

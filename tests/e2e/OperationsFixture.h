@@ -58,6 +58,15 @@ inline std::string Infos(const std::string& what, std::initializer_list<std::wst
     }
     return lines;
 }
+// The Warning --status adds for each registered file that is there and
+// holds other bytes than this version's DLL.
+inline std::string NotThisVersions(std::initializer_list<std::wstring> paths) {
+    std::string lines;
+    for (const auto& path : paths) {
+        lines += Warning("Registered file is not this version's DLL: " + Narrow(path));
+    }
+    return lines;
+}
 inline std::string Scheduled(const std::wstring& path) {
     return Warning("Scheduled for deletion at the next restart: " + Narrow(path));
 }

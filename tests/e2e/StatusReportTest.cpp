@@ -59,12 +59,20 @@ void MakeFile(const std::wstring& path) {
     testsupport::WriteFileBytes(path, "MZ");
 }
 
+void CopyFile(const char* buildPath, const std::wstring& to, const std::string& extra = "") {
+    std::filesystem::create_directories(std::filesystem::path(to).parent_path());
+    testsupport::WriteFileBytes(to, testsupport::ReadFileBytes(testsupport::BuildPath(buildPath)) +
+                                        extra);
+}
+
 struct Scenario {
     const char* name;
     Registration bits32;
     Registration bits64;
     std::string line32; // after "Info: Status: Rimkit 32bit DLL: "
     std::string line64;
+    bool other32 = false; // the registered file is named as not this version's DLL
+    bool other64 = false;
     bool holds64 = false; // this process holds the 64-bit file exclusively while the tool runs
 };
 
@@ -74,8 +82,12 @@ protected:
         MakeFile(root + L"\\x86\\vexo_steering_wheel_x86.dll");
         MakeFile(root + L"\\x64\\vexo_steering_wheel_x64.dll");
         MakeFile(root + L"\\Prógrammé 日本\\vexo_steering_wheel_x64.dll");
-        MakeFile(L"C:\\windows\\syswow64\\vexo_steering_wheel_x86.dll");
         MakeFile(L"C:\\windows\\system32\\vexo_steering_wheel_x64.dll");
+        CopyFile("RIMKIT_STANDIN_X86", root + L"\\intact\\vexo_steering_wheel_x86.dll");
+        CopyFile("RIMKIT_STANDIN_X86", L"C:\\windows\\syswow64\\vexo_steering_wheel_x86.dll");
+        CopyFile("RIMKIT_STANDIN_X64", root + L"\\intact\\vexo_steering_wheel_x64.dll");
+        CopyFile("RIMKIT_STANDIN_X86", root + L"\\swapped\\vexo_steering_wheel_x64.dll");
+        CopyFile("RIMKIT_STANDIN_X64", root + L"\\longer\\vexo_steering_wheel_x64.dll", "\n");
     }
 
     std::string RunStatus() const {
@@ -84,11 +96,18 @@ protected:
         return run.output;
     }
 
-    static std::string Expected(const std::string& line32, const std::string& line64) {
+    static std::string Expected(const Scenario& scenario) {
         namespace lines = testsupport::lines;
+        const std::string other = "Warning: Registered file is not this version's DLL: ";
         return lines::console + lines::version + lines::StatusHeader() +
-               "Info: Status: Rimkit 32bit DLL: " + line32 + "\r\n" +
-               "Info: Status: Rimkit 64bit DLL: " + line64 + "\r\n" + lines::prompt;
+               "Info: Status: Rimkit 32bit DLL: " + scenario.line32 + "\r\n" +
+               "Info: Status: Rimkit 64bit DLL: " + scenario.line64 + "\r\n" +
+               (scenario.other32 ? other + toNarrow(scenario.bits32.path) + "\r\n" : "") +
+               (scenario.other64 ? other + toNarrow(scenario.bits64.path) + "\r\n" : "") +
+               lines::prompt;
+    }
+    static std::string Expected(const std::string& line32, const std::string& line64) {
+        return Expected(Scenario{"", None(), None(), line32, line64});
     }
 
     ToolSandbox tool{L"C:\\Tools\\Status"};
@@ -99,10 +118,26 @@ protected:
 TEST_F(StatusReport, OneLinePerDllForEachKindOfRegistration) {
     const Scenario scenarios[] = {
         {"nothing registered", None(), None(), "Not installed", "Not installed"},
-        {"both files present", String(root + L"\\x86\\vexo_steering_wheel_x86.dll"),
+        {"this version's DLLs", String(root + L"\\intact\\vexo_steering_wheel_x86.dll"),
+         String(root + L"\\intact\\vexo_steering_wheel_x64.dll"),
+         "Installed at: C:\\Status\\intact\\vexo_steering_wheel_x86.dll",
+         "Installed at: C:\\Status\\intact\\vexo_steering_wheel_x64.dll"},
+        {"the 64-bit DLL replaced by other bytes",
+         String(root + L"\\intact\\vexo_steering_wheel_x86.dll"),
+         String(root + L"\\x64\\vexo_steering_wheel_x64.dll"),
+         "Installed at: C:\\Status\\intact\\vexo_steering_wheel_x86.dll",
+         "Installed at: C:\\Status\\x64\\vexo_steering_wheel_x64.dll", false, true},
+        {"the 32-bit DLL where the 64-bit one belongs", None(),
+         String(root + L"\\swapped\\vexo_steering_wheel_x64.dll"), "Not installed",
+         "Installed at: C:\\Status\\swapped\\vexo_steering_wheel_x64.dll", false, true},
+        {"the 64-bit DLL and one byte more", None(),
+         String(root + L"\\longer\\vexo_steering_wheel_x64.dll"), "Not installed",
+         "Installed at: C:\\Status\\longer\\vexo_steering_wheel_x64.dll", false, true},
+        {"both files present with other bytes",
+         String(root + L"\\x86\\vexo_steering_wheel_x86.dll"),
          String(root + L"\\x64\\vexo_steering_wheel_x64.dll"),
          "Installed at: C:\\Status\\x86\\vexo_steering_wheel_x86.dll",
-         "Installed at: C:\\Status\\x64\\vexo_steering_wheel_x64.dll"},
+         "Installed at: C:\\Status\\x64\\vexo_steering_wheel_x64.dll", true, true},
         {"both files gone", String(root + L"\\gone\\vexo_steering_wheel_x86.dll"),
          String(root + L"\\gone\\vexo_steering_wheel_x64.dll"),
          "Not found at: C:\\Status\\gone\\vexo_steering_wheel_x86.dll",
@@ -111,11 +146,11 @@ TEST_F(StatusReport, OneLinePerDllForEachKindOfRegistration) {
          ExpandString(root + L"\\x86\\vexo_steering_wheel_x86.dll"),
          ExpandString(root + L"\\x64\\vexo_steering_wheel_x64.dll"), "Not installed",
          "Not installed"},
-        {"a folder counts as present; the views are apart", String(root), None(),
-         "Installed at: C:\\Status", "Not installed"},
+        {"a folder counts as present, and is no DLL; the views are apart", String(root), None(),
+         "Installed at: C:\\Status", "Not installed", true},
         {"non-ASCII path in UTF-8", None(),
          String(root + L"\\Prógrammé 日本\\vexo_steering_wheel_x64.dll"), "Not installed",
-         "Installed at: C:\\Status\\Prógrammé 日本\\vexo_steering_wheel_x64.dll"},
+         "Installed at: C:\\Status\\Prógrammé 日本\\vexo_steering_wheel_x64.dll", false, true},
         {"tokens are not expanded", String(L"%ProgramFiles%\\vexo_steering_wheel_x86.dll"), None(),
          "Not found at: %ProgramFiles%\\vexo_steering_wheel_x86.dll", "Not installed"},
         {"a network path that cannot be reached", None(),
@@ -132,11 +167,12 @@ TEST_F(StatusReport, OneLinePerDllForEachKindOfRegistration) {
          String(L"C:\\windows\\Sysnative\\vexo_steering_wheel_x64.dll"),
          String(L"C:\\windows\\syswow64\\vexo_steering_wheel_x64.dll"),
          "Installed at: C:\\windows\\Sysnative\\vexo_steering_wheel_x64.dll",
-         "Not found at: C:\\windows\\syswow64\\vexo_steering_wheel_x64.dll"},
-        // The presence check asks for no access, so no share mode keeps it out.
+         "Not found at: C:\\windows\\syswow64\\vexo_steering_wheel_x64.dll", true},
+        // The presence check asks for no access, so no share mode keeps it
+        // out; its bytes cannot be read, so it cannot be shown to be ours.
         {"a file another process holds exclusively", None(),
          String(root + L"\\x64\\vexo_steering_wheel_x64.dll"), "Not installed",
-         "Installed at: C:\\Status\\x64\\vexo_steering_wheel_x64.dll", true},
+         "Installed at: C:\\Status\\x64\\vexo_steering_wheel_x64.dll", false, true, true},
     };
     for (const auto& scenario : scenarios) {
         SCOPED_TRACE(scenario.name);
@@ -147,7 +183,7 @@ TEST_F(StatusReport, OneLinePerDllForEachKindOfRegistration) {
                                            OPEN_EXISTING, 0, nullptr)
                              : nullptr);
         ASSERT_EQ(held.valid(), scenario.holds64);
-        EXPECT_EQ(RunStatus(), Expected(scenario.line32, scenario.line64));
+        EXPECT_EQ(RunStatus(), Expected(scenario));
     }
 }
 
