@@ -6,7 +6,8 @@
 #include <string>
 
 // Logs the known-folder tokens, a legend, and one status line for each SDK
-// DLL: 32-bit first, then 64-bit. Changes nothing.
+// DLL: 32-bit first, then 64-bit; then a warning for each registered DLL
+// that is there but does not hold this version's bytes. Changes nothing.
 void ReportStatus();
 
 // Logs the status line of one DLL from the path its registration in `view`
