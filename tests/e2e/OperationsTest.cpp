@@ -117,8 +117,8 @@ TEST_F(Operations, OperationsTogetherRunByPriority) {
 
 namespace {
 
-// The README's deployment section: its command lines (the arguments after
-// the program name, quotes kept) and its detection rule.
+// The deployment guide's section (docs/deploying.md): its command lines (the
+// arguments after the program name, quotes kept) and its detection rule.
 struct DeploymentGuide {
     std::wstring install;
     std::wstring uninstall;
@@ -126,9 +126,9 @@ struct DeploymentGuide {
 };
 
 DeploymentGuide ReadDeploymentGuide() {
-    const std::string readme = ReadFileBytes(testsupport::BuildPath("RIMKIT_README"));
-    const auto start = readme.find("## Deploying to many machines\n");
-    std::istringstream section(readme.substr(start, readme.find("\n## ", start + 1) - start));
+    const std::string doc = ReadFileBytes(testsupport::BuildPath("RIMKIT_DEPLOYING_DOC"));
+    const auto start = doc.find("## Deploying to many machines\n");
+    std::istringstream section(doc.substr(start, doc.find("\n## ", start + 1) - start));
     const std::string program = "rimkit_manager.exe ";
     const std::string valuePrefix = "    (default) = ";
     DeploymentGuide guide;
@@ -155,7 +155,7 @@ std::wstring LogFilePath() {
 
 } // namespace
 
-TEST_F(Operations, DeploymentLinesOfTheReadmeMeetItsDetectionRule) {
+TEST_F(Operations, DeploymentLinesOfTheGuideMeetItsDetectionRule) {
     const DeploymentGuide guide = ReadDeploymentGuide();
     ASSERT_EQ(guide.keysAndValues.size(), 2u);
     testsupport::RemoveTree(ProgramFiles() + L"\\Rimkit");
