@@ -1,11 +1,12 @@
 """Writes a zip whose bytes depend only on the files' names and contents.
 
-    python3 reproducible_zip.py ZIP FILE...
+    python3 reproducible_zip.py ZIP FOLDER
 
-Entries go in the order given, by base name, at the top level, all with the
-time SOURCE_DATE_EPOCH (UTC), read-only permissions for everyone but the
-owner, no extra fields and no comment: nothing of the machine, the folder or
-the hour it was made.
+The zip holds every file under FOLDER, named by its path relative to FOLDER
+(docs/deploying.md, say), in the order of those names, all with the time
+SOURCE_DATE_EPOCH (UTC), read-only permissions for everyone but the owner,
+no extra fields and no comment: nothing of the machine, the folder or the
+hour it was made.
 """
 import os
 import sys
@@ -29,16 +30,26 @@ def entry(name, date_time):
     return info
 
 
+def names(folder):
+    """The files under folder, by their paths relative to it, with / between
+    folder names, sorted."""
+    found = []
+    for parent, _, files in os.walk(folder):
+        for name in files:
+            path = os.path.relpath(os.path.join(parent, name), folder)
+            found.append(path.replace(os.sep, "/"))
+    return sorted(found)
+
+
 def main(argv):
-    if len(argv) < 3:
-        sys.exit("usage: reproducible_zip.py ZIP FILE...")
-    zip_path, files = argv[1], argv[2:]
+    if len(argv) != 3:
+        sys.exit("usage: reproducible_zip.py ZIP FOLDER")
+    zip_path, folder = argv[1], argv[2]
     date_time = entry_time()
     with zipfile.ZipFile(zip_path, "w") as archive:
-        for path in files:
-            with open(path, "rb") as source:
-                archive.writestr(entry(os.path.basename(path), date_time), source.read(),
-                                 compresslevel=9)
+        for name in names(folder):
+            with open(os.path.join(folder, name), "rb") as source:
+                archive.writestr(entry(name, date_time), source.read(), compresslevel=9)
 
 
 if __name__ == "__main__":

@@ -155,23 +155,21 @@ TEST_F(Operations, OperationsTogetherRunByPriority) {
 
 namespace {
 
-// The README's deployment section: its command lines (the arguments after
-// the program name, quotes kept) and its detection rule.
+// The command lines of a text (the arguments after the program name, quotes
+// kept) and its detection rule.
 struct DeploymentGuide {
     std::wstring install;
     std::wstring uninstall;
     std::vector<std::pair<std::wstring, std::wstring>> keysAndValues; // below HKLM
 };
 
-DeploymentGuide ReadDeploymentGuide() {
-    const std::string readme = ReadFileBytes(testsupport::BuildPath("RIMKIT_README"));
-    const auto start = readme.find("## Deploying to many machines\n");
-    std::istringstream section(readme.substr(start, readme.find("\n## ", start + 1) - start));
+DeploymentGuide ParseDeploymentGuide(const std::string& text) {
+    std::istringstream lines(text);
     const std::string program = "rimkit_manager.exe ";
     const std::string valuePrefix = "    (default) = ";
     DeploymentGuide guide;
     std::string key;
-    for (std::string line; std::getline(section, line);) {
+    for (std::string line; std::getline(lines, line);) {
         if (line.rfind(program + "--install", 0) == 0) {
             guide.install = toWide(line.substr(program.size()));
         } else if (line.rfind(program + "--uninstall", 0) == 0) {
@@ -185,6 +183,13 @@ DeploymentGuide ReadDeploymentGuide() {
     return guide;
 }
 
+// The deployment section of docs/deploying.md.
+DeploymentGuide ReadDeploymentGuide() {
+    const std::string doc = ReadFileBytes(testsupport::BuildPath("RIMKIT_DEPLOYING_DOC"));
+    const auto start = doc.find("## Deploying to many machines\n");
+    return ParseDeploymentGuide(doc.substr(start, doc.find("\n## ", start + 1) - start));
+}
+
 std::wstring LogFilePath() {
     wchar_t folder[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH + 1, folder);
@@ -193,9 +198,14 @@ std::wstring LogFilePath() {
 
 } // namespace
 
-TEST_F(Operations, DeploymentLinesOfTheReadmeMeetItsDetectionRule) {
+TEST_F(Operations, DeploymentLinesOfTheGuideMeetItsDetectionRule) {
     const DeploymentGuide guide = ReadDeploymentGuide();
     ASSERT_EQ(guide.keysAndValues.size(), 2u);
+    // The README repeats the two command lines; they are the guide's.
+    const DeploymentGuide readme =
+        ParseDeploymentGuide(ReadFileBytes(testsupport::BuildPath("RIMKIT_README")));
+    EXPECT_EQ(readme.install, guide.install);
+    EXPECT_EQ(readme.uninstall, guide.uninstall);
     testsupport::RemoveTree(ProgramFiles() + L"\\Rimkit");
 
     // A payload whose 32-bit registration fails: rolled back, and the

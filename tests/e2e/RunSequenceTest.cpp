@@ -110,18 +110,18 @@ TEST_F(RunSequence, NothingButHelpRunsWhenHelpIsAsked) {
 
 namespace {
 
-// The README's usage block, the one that starts with the usage line, with
-// the line ends the tool writes.
-std::string ReadmeUsageBlock() {
-    const std::string readme = ReadFileBytes(testsupport::BuildPath("RIMKIT_README"));
+// The usage block of the deployment guide (docs/deploying.md), the one that
+// starts with the usage line, with the line ends the tool writes.
+std::string DocumentedUsageBlock() {
+    const std::string guide = ReadFileBytes(testsupport::BuildPath("RIMKIT_DEPLOYING_DOC"));
     const std::string opening = "```\nUsage: rimkit_manager ";
-    const auto start = readme.find(opening);
-    const auto end = start == std::string::npos ? start : readme.find("\n```\n", start);
+    const auto start = guide.find(opening);
+    const auto end = start == std::string::npos ? start : guide.find("\n```\n", start);
     if (end == std::string::npos) {
-        return "(no usage block in the README)";
+        return "(no usage block in docs/deploying.md)";
     }
     std::string block;
-    for (char c : readme.substr(start + 4, end + 1 - (start + 4))) {
+    for (char c : guide.substr(start + 4, end + 1 - (start + 4))) {
         block += c == '\n' ? "\r\n" : std::string(1, c);
     }
     return block;
@@ -129,9 +129,9 @@ std::string ReadmeUsageBlock() {
 
 } // namespace
 
-TEST_F(RunSequence, ReadmeUsageIsTheHelpTextTheToolLogs) {
+TEST_F(RunSequence, DocumentedUsageIsTheHelpTextTheToolLogs) {
     EXPECT_EQ(tool.Run(L"--help").output,
-              consoleLine + versionLines + "Info: \r\n" + ReadmeUsageBlock() + "\r\n" + prompt);
+              consoleLine + versionLines + "Info: \r\n" + DocumentedUsageBlock() + "\r\n" + prompt);
 }
 
 namespace {

@@ -48,6 +48,10 @@ release "$attached" "" RIMKIT_ATTACH_SIGNATURE="$scratch/$signed/dist/rimkit_man
     { cat "$scratch/$attached/stderr"; fail "release with the signature attached failed"; exit 1; }
 
 zip=rimkit_manager-$version-win64-standin.zip
+# The zip holds the exe, the README and docs/ as committed, sorted by name.
+mapfile -t docs < <(git -C "$source_dir" ls-tree -r --name-only HEAD README.md docs)
+[ ${#docs[@]} -gt 1 ] || fail "no docs/ committed beside the README"
+expected_entries=$(printf '%s\n' rimkit_manager.exe "${docs[@]}" | LC_ALL=C sort | tr '\n' ' ')
 for folder in "${folders[@]}"; do
     dist=$scratch/$folder/dist
     sig=""
@@ -64,11 +68,13 @@ for folder in "${folders[@]}"; do
     [ "$listed" = "rimkit_manager.exe $zip ${sig:+$sig }" ] || fail "SHA256SUMS in $folder lists: $listed"
     cmp -s "$dist/SHA256SUMS" "$scratch/$folder/stdout" || fail "the checksums printed in $folder are not SHA256SUMS"
     entries=$(unzip -Z1 "$dist/$zip" | tr '\n' ' ')
-    [ "$entries" = "rimkit_manager.exe README.md " ] || fail "the zip in $folder holds: $entries"
+    [ "$entries" = "$expected_entries" ] || fail "the zip in $folder holds: $entries"
     unzip -p "$dist/$zip" rimkit_manager.exe | cmp -s - "$dist/rimkit_manager.exe" ||
         fail "the exe in the zip of $folder is not the exe next to it"
-    unzip -p "$dist/$zip" README.md | cmp -s - <(git -C "$source_dir" show HEAD:README.md) ||
-        fail "the README in the zip of $folder is not the committed one"
+    for doc in "${docs[@]}"; do
+        unzip -p "$dist/$zip" "$doc" | cmp -s - <(git -C "$source_dir" show "HEAD:$doc") ||
+            fail "$doc in the zip of $folder is not the committed one"
+    done
     grep -qaF "$scratch" "$dist/rimkit_manager.exe" && fail "the exe of $folder holds its build folder"
 done
 
