@@ -28,12 +28,8 @@ UniqueHandle OpenToRead(const std::wstring& path, unsigned long retryMillisecond
     return file;
 }
 
-} // namespace
-
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::wstring& path,
-                                                       unsigned long retryMilliseconds,
-                                                       std::uint64_t largestSize) {
-    const UniqueHandle file = OpenToRead(path, retryMilliseconds);
+std::optional<std::vector<std::uint8_t>> ReadOpenFile(const UniqueHandle& file,
+                                                      std::uint64_t largestSize) {
     LARGE_INTEGER size{};
     // One read takes up to 4 GB, far more than a DLL or a record holds.
     if (!file.valid() || !GetFileSizeEx(file.get(), &size) || size.QuadPart > MAXDWORD ||
@@ -48,6 +44,18 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::wstring& path,
     }
     bytes.resize(read); // the file may have become shorter since
     return bytes;
+}
+
+} // namespace
+
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::wstring& path,
+                                                       unsigned long retryMilliseconds) {
+    return ReadOpenFile(OpenToRead(path, retryMilliseconds), MAXDWORD);
+}
+
+std::optional<std::vector<std::uint8_t>> ReadFileUpTo(const std::wstring& path,
+                                                      std::uint64_t largestSize) {
+    return ReadOpenFile(OpenToRead(path, passingHoldMilliseconds), largestSize);
 }
 
 std::optional<std::vector<std::uint8_t>> ReadFromStart(const UniqueHandle& file,

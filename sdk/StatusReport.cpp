@@ -5,7 +5,6 @@
 #include "platform/ContentDigest.h"
 #include "platform/FileReader.h"
 #include "platform/KnownFolders.h"
-#include "platform/PassingHold.h"
 #include "platform/Registry.h"
 #include "platform/Resources.h"
 #include "platform/Wow64Path.h"
@@ -63,8 +62,7 @@ void WarnIfNotThisVersions(const std::optional<std::wstring>& registeredPath,
         return;
     }
     // A file larger than the DLL is not it, and is not read into memory.
-    const auto bytes =
-        Vexo::Platform::ReadWholeFile(file, Vexo::Platform::passingHoldMilliseconds, carried->size);
+    const auto bytes = Vexo::Platform::ReadFileUpTo(file, carried->size);
     if (!bytes || Vexo::Platform::DigestOf(*bytes) != carried) {
         logWarning("Registered file is not this version's DLL: %s\n",
                    toNarrow(*registeredPath).c_str());
