@@ -3,7 +3,6 @@
 // views and the files on disc.
 #include "e2e/OperationsFixture.h"
 
-#include <functional>
 #include <sstream>
 #include <utility>
 #include <vector>
@@ -28,43 +27,6 @@ TEST_F(Operations, InstallUninstallAndStatusOfACleanMachine) {
     EXPECT_FALSE(testsupport::PathExists(versionFolder));
     EXPECT_TRUE(testsupport::PathExists(tool.exePath())); // nothing above the version folder
     EXPECT_EQ(Run(L"-s"), StatusOf("Not installed", "Not installed"));
-}
-
-TEST_F(Operations, StatusNamesEveryRegisteredDllThatIsNotThisVersions) {
-    Run(L"--install");
-    const std::wstring x64 = Join(versionFolder, x64Name);
-    const std::wstring x86 = Join(versionFolder, x86Name);
-    const struct {
-        const char* name;
-        std::function<void()> change;
-        std::string warnings;
-    } steps[] = {
-        {"as installed", [] {}, ""},
-        {"another build's 64-bit DLL",
-         [&] {
-             testsupport::WriteFileBytes(x64,
-                                         ReadFileBytes(testsupport::BuildPath("RIMKIT_OTHER_X64")));
-         },
-         NotThisVersions({x64})},
-        {"and a damaged 32-bit DLL", [&] { testsupport::WriteFileBytes(x86, "MZ"); },
-         NotThisVersions({x86, x64})},
-        {"the 32-bit DLL back, a folder at the 64-bit one's path",
-         [&] {
-             testsupport::WriteFileBytes(
-                 x86, ReadFileBytes(testsupport::BuildPath("RIMKIT_STANDIN_X86")));
-             fs::remove(x64);
-             fs::create_directory(x64);
-         },
-         NotThisVersions({x64})},
-    };
-    for (const auto& step : steps) {
-        SCOPED_TRACE(step.name);
-        step.change();
-        EXPECT_EQ(Run(L"--status"), StatusOf("Installed at: " + Narrow(x86),
-                                             "Installed at: " + Narrow(x64), step.warnings));
-    }
-    RemoveRegistrations();
-    testsupport::RemoveTree(versionFolder);
 }
 
 TEST_F(Operations, InstallIntoAKnownFolderWithSpacesAndNonAsciiLetters) {
