@@ -21,6 +21,11 @@ const SdkComponent* FindComponent(const std::wstring& path) {
     return nullptr;
 }
 
+std::optional<Vexo::Platform::ContentDigest> CarriedDigest(const SdkComponent& component) {
+    const auto bytes = Vexo::Resources::ReadResource(component.fileName, component.resourceType);
+    return bytes.hasValue() ? Vexo::Platform::DigestOf(bytes.value()) : std::nullopt;
+}
+
 bool IsCopyOfComponent(const std::wstring& path, std::wstring_view kind) {
     const std::wstring_view name = Vexo::Platform::LastElement(path.c_str());
     return std::any_of(ComponentTable.begin(), ComponentTable.end(),

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "platform/Bitness.h"
+#include "platform/ContentDigest.h"
 #include "platform/Resources.h"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +25,10 @@ extern const std::array<SdkComponent, 2> ComponentTable;
 // The component whose file name the last element of `path` is, in any letter
 // case; nothing for any other file.
 const SdkComponent* FindComponent(const std::wstring& path);
+
+// The digest of the DLL this program carries for `component`; nothing when
+// its bytes cannot be had.
+std::optional<Vexo::Platform::ContentDigest> CarriedDigest(const SdkComponent& component);
 
 // Whether the last element of `path` is a copy of an SDK DLL that the tool
 // made beside it under a fresh name (FreshFile.h) of that kind: "old" for

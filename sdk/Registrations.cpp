@@ -63,11 +63,13 @@ std::optional<std::wstring> RegisteredPath(Vexo::Platform::Bitness view) {
     if (!value) {
         return std::nullopt;
     }
-    // A 32-bit program that loads the registered path opens this file.
-    if (view == Vexo::Platform::Bitness::Bits32) {
-        return Vexo::Platform::FileSeenBy32BitPrograms(*value);
-    }
-    return std::wstring(value->c_str());
+    return FileLoadedIn(view, *value);
+}
+
+std::wstring FileLoadedIn(Vexo::Platform::Bitness view, const std::wstring& registeredPath) {
+    return view == Vexo::Platform::Bitness::Bits32
+               ? Vexo::Platform::FileSeenBy32BitPrograms(registeredPath)
+               : std::wstring(registeredPath.c_str());
 }
 
 bool IsRegisteredIn(Vexo::Platform::Bitness view, const std::wstring& path) {

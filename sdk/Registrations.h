@@ -20,6 +20,10 @@ bool IsRegistered(const std::wstring& path);
 // System32 is SysWOW64); nothing when none is registered there.
 std::optional<std::wstring> RegisteredPath(Vexo::Platform::Bitness view);
 
+// The file that programs of `view` open when they load `registeredPath`, up
+// to its first NUL: a 32-bit program's System32 is SysWOW64.
+std::wstring FileLoadedIn(Vexo::Platform::Bitness view, const std::wstring& registeredPath);
+
 // Whether a registration names the file at `path` now; if so, logs "Not
 // deleted, still registered: " at Warning: the caller leaves the file be.
 bool SpareWhileRegistered(const std::wstring& path);

@@ -9,7 +9,6 @@
 #include "platform/FullPath.h"
 #include "platform/PassingHold.h"
 #include "platform/PathPresence.h"
-#include "platform/Resources.h"
 #include "platform/WindowsFolder.h"
 #include "platform/WindowsPath.h"
 #include "sdk/ComponentTable.h"
@@ -55,14 +54,7 @@ std::optional<Vexo::Platform::ContentDigest> BytesTheRunPut(const RunChanges& ch
         }
     }
     const SdkComponent* component = FindComponent(path);
-    if (component == nullptr) {
-        return std::nullopt;
-    }
-    const auto bytes = Vexo::Resources::ReadResource(component->fileName, component->resourceType);
-    if (bytes.hasError()) {
-        return std::nullopt;
-    }
-    return Vexo::Platform::DigestOf(bytes.value());
+    return component != nullptr ? CarriedDigest(*component) : std::nullopt;
 }
 
 // Every file the run registered, wrote or handed to regsvr32 that a

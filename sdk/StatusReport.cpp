@@ -6,8 +6,6 @@
 #include "platform/FileReader.h"
 #include "platform/KnownFolders.h"
 #include "platform/Registry.h"
-#include "platform/Resources.h"
-#include "platform/Wow64Path.h"
 #include "sdk/ComponentTable.h"
 #include "sdk/Registrations.h"
 #include "sdk/RecordedRun.h"
@@ -26,23 +24,13 @@ void LogLegend() {
     logInfo("Not found: Entry found in the registry but file not found on disc.\n");
 }
 
-// The file that programs of `view` load when they name `registeredPath`.
-std::wstring FileLoadedIn(Vexo::Platform::Bitness view, const std::wstring& registeredPath) {
-    return view == Vexo::Platform::Bitness::Bits32
-               ? Vexo::Platform::FileSeenBy32BitPrograms(registeredPath)
-               : registeredPath;
-}
-
-// The digest of the DLL this program carries for `view`; nothing when its
-// bytes cannot be had, and then nothing can be told of a registered file.
+// The digest of the DLL this program carries for `view`; nothing when it
+// cannot be had, and then nothing can be told of a registered file.
 std::optional<Vexo::Platform::ContentDigest> CarriedDllDigest(Vexo::Platform::Bitness view) {
     for (const auto& component : ComponentTable) {
-        if (component.bitness != view) {
-            continue;
+        if (component.bitness == view) {
+            return CarriedDigest(component);
         }
-        const auto bytes =
-            Vexo::Resources::ReadResource(component.fileName, component.resourceType);
-        return bytes.hasValue() ? Vexo::Platform::DigestOf(bytes.value()) : std::nullopt;
     }
     return std::nullopt;
 }
