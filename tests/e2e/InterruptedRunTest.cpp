@@ -542,30 +542,42 @@ TEST_F(Operations, RecordLeftHalfWrittenGoesWithTheWayBack) {
     EXPECT_FALSE(testsupport::PathExists(versionFolder));
 }
 
-// A DLL the stopped run wrote and registered, swapped since for someone
-// else's: the undo never loads it, and takes its registration without it.
+// A DLL the stopped run wrote, or found holding this version's DLL, and
+// registered, swapped since for someone else's: the undo never loads it, and
+// takes its registration without it.
 TEST_F(Operations, UndoNeverLoadsAFileThatNoLongerHoldsWhatTheRunWrote) {
     const std::wstring folder = L"C:\\Ops\\Data\\Swapped";
     const std::wstring dll = Join(folder, x64Name);
-    RunChanges changes;
-    changes.written = {{dll, *Vexo::Platform::DigestOf(PayloadBytes("RIMKIT_PAYLOAD_X64"))}};
-    changes.registered = {dll};
-    changes.installFolder = folder;
-    LeaveRecordOfNow(changes);
-    fs::create_directories(folder);
-    fs::copy_file(testsupport::BuildPath("RIMKIT_PLANTED_LIBRARY"), dll);
-    testsupport::SetDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey, dll);
-    const std::string install = Run(L"--install");
-    EXPECT_EQ(install.rfind(versionLines + undoing +
-                                Warning("Unregistered without running it, in a folder that others "
-                                        "can change: " +
-                                        Narrow(dll)) +
-                                Error("Rollback incomplete: " + Narrow(dll)) + uninstallStart,
-                            0),
-              0u)
-        << install;
-    EXPECT_FALSE(testsupport::PathExists(dll + L".ran"));
-    ExpectInstalledIn(versionFolder);
+    for (const bool written : {true, false}) {
+        SCOPED_TRACE(written ? "written" : "found");
+        RemoveRegistrations();
+        RunChanges changes;
+        if (written) {
+            changes.written = {
+                {dll, *Vexo::Platform::DigestOf(PayloadBytes("RIMKIT_PAYLOAD_X64"))}};
+        }
+        changes.registered = {dll};
+        changes.installFolder = folder;
+        LeaveRecordOfNow(changes);
+        testsupport::RemoveTree(folder);
+        fs::create_directories(folder);
+        fs::copy_file(testsupport::BuildPath("RIMKIT_PLANTED_LIBRARY"), dll);
+        testsupport::SetDefaultString(RegistryView::Bits64, testsupport::sdkServerBinaryKey, dll);
+        const std::string install = Run(L"--install");
+        EXPECT_EQ(
+            install.rfind(versionLines + undoing +
+                              Warning("Unregistered without running it, in a folder that "
+                                      "others can change: " +
+                                      Narrow(dll)) +
+                              // A file the run did not write is not its to delete.
+                              (written ? Error("Rollback incomplete: " + Narrow(dll)) : undone) +
+                              uninstallStart,
+                          0),
+            0u)
+            << install;
+        EXPECT_FALSE(testsupport::PathExists(dll + L".ran"));
+        ExpectInstalledIn(versionFolder);
+    }
 }
 
 // A registration the interrupted run started that cannot be undone keeps
