@@ -20,21 +20,6 @@ namespace {
 
 using Vexo::Platform::FullPath;
 
-// Nothing is left in the folder but `scheduled` files and copies renamed
-// aside, which an earlier run left to the restart. (One that no run
-// scheduled, left by a run that was stopped, only keeps the folder there.)
-bool EmptyOnceGone(const std::wstring& folder, const std::vector<std::wstring>& scheduled) {
-    std::error_code error;
-    std::filesystem::directory_iterator entries(FullPath(folder), error);
-    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
-        const std::wstring path = entries->path().wstring();
-        if (!IsAsideCopy(path) && !Vexo::Platform::AnySameFileOnDisc(scheduled, path)) {
-            return false;
-        }
-    }
-    return !error;
-}
-
 void LogScheduled(const std::wstring& path) {
     logWarning("Scheduled for deletion at the next restart: %s\n", toNarrow(path).c_str());
 }
@@ -77,6 +62,18 @@ bool ScheduleFolder(const std::wstring& folder) {
 
 } // namespace
 
+bool HoldsOnlyWhatWaits(const std::wstring& folder, const std::vector<std::wstring>& files) {
+    std::error_code error;
+    std::filesystem::directory_iterator entries(FullPath(folder), error);
+    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+        const std::wstring path = entries->path().wstring();
+        if (!IsAsideCopy(path) && !Vexo::Platform::AnySameFileOnDisc(files, path)) {
+            return false;
+        }
+    }
+    return !error;
+}
+
 void PendingDeletions::AddFile(const std::wstring& path) {
     Vexo::Platform::AddOnce(m_files, path);
 }
@@ -86,7 +83,7 @@ void PendingDeletions::AddFolder(const std::wstring& path) {
 }
 
 bool PendingDeletions::EmptiesFolder(const std::wstring& folder) const {
-    return EmptyOnceGone(folder, m_files);
+    return HoldsOnlyWhatWaits(folder, m_files);
 }
 
 void PendingDeletions::ScheduleForRestart() const {
@@ -102,7 +99,7 @@ void PendingDeletions::ScheduleForRestart() const {
     }
     bool anyFolder = false;
     for (const auto& folder : m_folders) {
-        if (Vexo::Platform::IsPresent(folder) && EmptyOnceGone(folder, scheduled)) {
+        if (Vexo::Platform::IsPresent(folder) && HoldsOnlyWhatWaits(folder, scheduled)) {
             anyFolder = ScheduleFolder(folder) || anyFolder;
         }
     }

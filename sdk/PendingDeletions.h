@@ -3,6 +3,10 @@
 #include <string>
 #include <vector>
 
+// Whether nothing is in `folder` but `files` and copies renamed aside for a
+// restart, this run's or an earlier one's.
+bool HoldsOnlyWhatWaits(const std::wstring& folder, const std::vector<std::wstring>& files);
+
 // What one run meant to delete and could not: copies of files in use that it
 // renamed aside, and the folders that held them. Install and uninstall add to
 // it; at the end of the run what is still there and not registered again by

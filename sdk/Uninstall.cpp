@@ -14,8 +14,6 @@
 #include "sdk/Registrations.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
 namespace {
@@ -69,25 +67,15 @@ bool EmptiedSharedParent(const FileList& outcome) {
     });
 }
 
-// What stays in the folder only waits: copies renamed aside for the restart
-// (this run's or an earlier one's) and files this run left in use. Keeping
-// the folder for them is no failure.
-bool HoldsOnlyWhatWaits(const std::wstring& folder, const FileList& outcome) {
+// The files this run meant to delete and left where they are, in use.
+std::vector<std::wstring> LeftInUse(const FileList& outcome) {
     std::vector<std::wstring> leftInUse;
     for (const auto& entry : outcome) {
         if (entry.marked && !entry.deleted) {
             leftInUse.push_back(entry.path);
         }
     }
-    std::error_code error;
-    std::filesystem::directory_iterator entries(Vexo::Platform::FullPath(folder), error);
-    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
-        const std::wstring path = entries->path().wstring();
-        if (!IsAsideCopy(path) && !Vexo::Platform::AnySameFileOnDisc(leftInUse, path)) {
-            return false;
-        }
-    }
-    return !error;
+    return leftInUse;
 }
 
 // New copies of the SDK's DLLs that a stopped write left beside them, never
@@ -111,7 +99,9 @@ void CleanUp(const FileList& fileList, PendingDeletions& pending) {
     DeleteUnplacedCopies(SharedParentFolder(outcome));
     RemoveParentFolder(outcome).onError([&outcome, &pending](const Vexo::Error& error) {
         const auto folder = SharedParentFolder(outcome);
-        if (folder && HoldsOnlyWhatWaits(*folder, outcome)) {
+        // What stays only waits for the restart, or for its program to end:
+        // keeping the folder for it is no failure.
+        if (folder && HoldsOnlyWhatWaits(*folder, LeftInUse(outcome))) {
             logWarning("%s\n", error.message.c_str());
         } else {
             logError("%s\n", error.message.c_str());
