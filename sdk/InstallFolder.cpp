@@ -6,6 +6,7 @@
 #include "platform/FileRemoval.h"
 #include "platform/FolderProtection.h"
 #include "platform/FullPath.h"
+#include "platform/MissingFolders.h"
 #include "platform/KnownFolders.h"
 #include "platform/Resources.h"
 #include "platform/WindowsFolder.h"
@@ -73,18 +74,6 @@ bool HoldsNothingElse(const fs::path& folder) {
     return !error;
 }
 
-// The folders missing on the way to `folder`, outermost first.
-std::vector<fs::path> MissingLevels(const fs::path& folder, std::error_code& error) {
-    std::vector<fs::path> missing;
-    for (fs::path level = OnDisc(folder); !level.empty(); level = level.parent_path()) {
-        if (fs::exists(level, error) || error || level == level.parent_path()) {
-            break;
-        }
-        missing.insert(missing.begin(), level);
-    }
-    return missing;
-}
-
 // The files as they are to lie in `folder`.
 std::vector<MadeFile> FilesIn(const fs::path& folder, const std::vector<MadeFile>& files) {
     std::vector<MadeFile> placed;
@@ -100,7 +89,7 @@ std::vector<MadeFile> FilesIn(const fs::path& folder, const std::vector<MadeFile
 // `folder` itself.
 bool CreateFolders(const fs::path& folder, const std::vector<MadeFile>& files, RunChanges& changes,
                    std::error_code& error) {
-    const std::vector<fs::path> missing = MissingLevels(folder, error);
+    const std::vector<fs::path> missing = Vexo::Platform::MissingFolders(OnDisc(folder), error);
     if (error || missing.empty() ||
         !changes.AboutToCreateFolders(missing, FilesIn(folder, files))) {
         return false;

@@ -7,6 +7,7 @@
 #include "platform/FolderProtection.h"
 #include "platform/FreshFile.h"
 #include "platform/FullPath.h"
+#include "platform/MissingFolders.h"
 #include "platform/PassingHold.h"
 #include "platform/PathPresence.h"
 #include "platform/WindowsFolder.h"
@@ -157,15 +158,9 @@ Paths RemoveCreatedFolders(const RunChanges& changes, PendingDeletions& pending)
 // The folders missing on the way to `folder`, made outermost first, each
 // with its own access list like every folder the tool makes.
 void MakeMissingFolders(const fs::path& folder) {
-    std::vector<fs::path> missing;
     std::error_code error;
-    for (fs::path level = folder;
-         !level.empty() && level != level.parent_path() && !fs::exists(level, error);
-         level = level.parent_path()) {
-        missing.push_back(level);
-    }
-    for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
-        Vexo::Platform::CreateProtectedFolder(level->wstring(), Vexo::Platform::OthersMay::Read);
+    for (const auto& level : Vexo::Platform::MissingFolders(folder, error)) {
+        Vexo::Platform::CreateProtectedFolder(level.wstring(), Vexo::Platform::OthersMay::Read);
     }
 }
 
