@@ -59,6 +59,13 @@ bool IsFreshLeftover(const std::wstring& name) {
     return false;
 }
 
+// A link, a second name of another file, or a file others may change: what
+// it holds cannot be the run's own.
+bool OthersCouldHaveMade(FileReadProblem problem) {
+    return problem == FileReadProblem::Link || problem == FileReadProblem::SecondName ||
+           problem == FileReadProblem::OthersCanChange;
+}
+
 } // namespace
 
 Vexo::Error RecordRefused(const std::wstring& recordPath, const Vexo::Error& reason) {
@@ -121,8 +128,7 @@ Expected<RecoveryRecord> RecoveryFolder::ReadRecord() const {
             return read.problem == FileReadProblem::Unreadable ? read.windowsError : 0;
         },
         Vexo::Platform::passingHoldMilliseconds);
-    if (read.problem == FileReadProblem::Link || read.problem == FileReadProblem::SecondName ||
-        read.problem == FileReadProblem::OthersCanChange) {
+    if (OthersCouldHaveMade(read.problem)) {
         return othersCanChange;
     }
     if (read.problem == FileReadProblem::Unreadable) {
@@ -149,8 +155,7 @@ Expected<RecoveryRecord> RecoveryFolder::ReadRecord() const {
         }
         auto copy = Vexo::Platform::ReadProtectedFile(Join(m_levels.back(), SavedCopyName(index)),
                                                       longestCopyBytes);
-        if (copy.problem == FileReadProblem::Link || copy.problem == FileReadProblem::SecondName ||
-            copy.problem == FileReadProblem::OthersCanChange) {
+        if (OthersCouldHaveMade(copy.problem)) {
             return othersCanChange;
         }
         if (copy.problem == FileReadProblem::None &&
